@@ -1,0 +1,82 @@
+// TFFLogger: the one place where every log line ends up — the media
+// libraries' own output (turned from printf-style partial lines into whole
+// lines, per thread) and the messages of our components.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "media/component_base.h"
+
+enum TLogLevel : int {
+  llQuiet,
+  llPanic,
+  llFatal,
+  llError,
+  llWarning,
+  llInfo,
+  llVerbose,
+  llDebug,
+};
+
+// (ordinal - 1) * 8, and back: n / 8 truncated toward zero, plus 1, clamped.
+int LogLevelToLibraryLevel(TLogLevel level);
+TLogLevel LibraryLevelToLogLevel(int libraryLevel);
+
+// Sender, thread id, level, one line without its line end.
+using TLogEvent = std::function<void(const void* sender, uint32_t threadId, TLogLevel level,
+                                     const std::string& message)>;
+
+class TFFLogger : public TFFBaseComponent {
+ public:
+  // Becomes the process-wide instance; a second live instance is a
+  // programming error ("Allow creating only one instance of TFFLogger.").
+  TFFLogger();
+  ~TFFLogger() override;
+
+  TLogLevel LogLevel() const;
+  // A different value is applied to the libraries at once.
+  void SetLogLevel(TLogLevel level);
+  // "quiet" … "debug" (any case), or a decimal library level number.
+  // Throws std::invalid_argument for other text.
+  void SetLogLevelByName(const std::string& name);
+
+  bool TriggerEventInMainThread = true;
+  void SetOnLog(TLogEvent handler);
+
+  // Installs the library callback and applies the level.
+  void HookLibraryLog();
+  void ApplyLogLevel();
+
+  void Log(const void* sender, TLogLevel level, const std::string& text);
+  void LogFmt(const void* sender, TLogLevel level, const char* format, ...)
+      __attribute__((format(printf, 4, 5)));
+
+  // Entry for the libraries' log callback (also used by tests).
+  static void LibraryCallback(void* context, int level, const char* format, va_list args);
+
+ private:
+  bool Passes(TLogLevel level) const;
+  void Deliver(const void* sender, uint32_t threadId, TLogLevel level, const std::string& text);
+
+  mutable std::mutex lock_;  // guards level_ and onLog_
+  TLogLevel level_;
+  TLogEvent onLog_;
+  std::mutex deliverLock_;  // one message's values travel together to OnLog
+};
+
+// The process-wide logger, created without an owner when none exists.
+TFFLogger& DefaultLogger();
+// The instance if one exists, else nullptr (never creates one).
+TFFLogger* CurrentLogger();
+
+// Shorthands for components: log through the default logger.
+void Log(const void* sender, TLogLevel level, const std::string& text);
+void LogFmt(const void* sender, TLogLevel level, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Thread identifier as the logger reports it (the kernel thread id).
+uint32_t CurrentThreadId();

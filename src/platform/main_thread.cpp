@@ -1,0 +1,127 @@
+#include "platform/main_thread.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+namespace {
+
+struct PendingCall {
+  std::function<void()> fn;
+  std::exception_ptr error;
+  bool done = false;  // guarded by State::lock
+};
+
+struct State {
+  std::mutex lock;
+  std::condition_variable changed;             // a call was queued or finished
+  std::deque<std::shared_ptr<PendingCall>> queue;  // guarded by lock
+  std::function<void()> pump;                  // guarded by lock
+  std::function<void()> wakeUp;                // guarded by lock
+  std::thread::id mainThread = std::this_thread::get_id();
+};
+
+State& S() {
+  static State* state = new State();  // used by threads until the process ends
+  return *state;
+}
+
+// Captures the thread that runs static initialisation.
+const bool kMainThreadCaptured = (S(), true);
+
+}  // namespace
+
+void SetMainThread() { S().mainThread = std::this_thread::get_id(); }
+
+bool IsMainThread() { return std::this_thread::get_id() == S().mainThread; }
+
+void CallInMainThread(const std::function<void()>& fn) {
+  if (IsMainThread()) {
+    fn();
+    return;
+  }
+  auto call = std::make_shared<PendingCall>();
+  call->fn = fn;
+  State& s = S();
+  std::function<void()> wake;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.queue.push_back(call);
+    wake = s.wakeUp;
+  }
+  s.changed.notify_all();
+  if (wake) wake();
+  std::unique_lock<std::mutex> guard(s.lock);
+  s.changed.wait(guard, [&] { return call->done; });
+  if (call->error) std::rethrow_exception(call->error);
+}
+
+bool RunPendingMainThreadCalls() {
+  if (!IsMainThread()) return false;
+  State& s = S();
+  bool ran = false;
+  for (;;) {
+    std::shared_ptr<PendingCall> call;
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      if (s.queue.empty()) break;
+      call = s.queue.front();
+      s.queue.pop_front();
+    }
+    try {
+      call->fn();
+    } catch (...) {
+      call->error = std::current_exception();
+    }
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      call->done = true;
+    }
+    s.changed.notify_all();
+    ran = true;
+  }
+  return ran;
+}
+
+void ProcessPendingMessages() {
+  RunPendingMainThreadCalls();
+  std::function<void()> pump;
+  {
+    std::lock_guard<std::mutex> guard(S().lock);
+    pump = S().pump;
+  }
+  if (pump && IsMainThread()) pump();
+}
+
+void SetMessagePump(std::function<void()> pump) {
+  std::lock_guard<std::mutex> guard(S().lock);
+  S().pump = std::move(pump);
+}
+
+void SetWakeUpHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> guard(S().lock);
+  S().wakeUp = std::move(hook);
+}
+
+void WaitServingMainThread(const std::function<bool()>& done, int sliceMs) {
+  const bool main = IsMainThread();
+  State& s = S();
+  while (!done()) {
+    if (main) {
+      ProcessPendingMessages();
+      if (done()) break;
+      // Sleep until a call is queued or the slice ends.
+      std::unique_lock<std::mutex> guard(s.lock);
+      s.changed.wait_for(guard, std::chrono::milliseconds(sliceMs), [&] { return !s.queue.empty(); });
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
+    }
+  }
+}
+
+}  // namespace platform
