@@ -1,0 +1,176 @@
+// TCustomFFmpeg: the transcoding context of one conversion task. It holds
+// the option state, the opened inputs and outputs and the working tables of
+// a run; TTaskRunner supplies the thread, pause/stop and the relays.
+//
+// Threads: everything except the TTaskRunner state runs on one thread at a
+// time: the caller's thread while the task is set up (options, inputs,
+// outputs), then the worker thread while it runs (Transcode, CloseCodecs,
+// ReleaseAll). The component never touches a running task's tables.
+// Every codec open/close and the stream-parameter discovery take CodecLock().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/option_records.h"
+#include "engine/option_state.h"
+#include "engine/task_runner.h"
+#include "engine/transcode_types.h"
+
+class TCustomFFmpeg : public TTaskRunner {
+ public:
+  // fileCapacity: inputs and outputs the task accepts (1 to 512).
+  explicit TCustomFFmpeg(int fileCapacity = kDefaultFileCapacity);
+  ~TCustomFFmpeg() override;
+
+  int FileCapacity() const { return fileCapacity_; }
+
+  // Releases everything, restores the default option state and a fresh
+  // option context, clears the run flags. Requires the libraries.
+  void ResetTask();
+
+  // ---- options ----
+  void ParseOption(const std::string& name, const std::string& value);
+  // Lines "name=value" separated by line breaks or "<CRLF>"; names are
+  // lower-cased. acodec/vcodec/scodec/s only when includeCodecs.
+  void ParseOptionText(const std::string& text, bool includeCodecs);
+  // Sets an option of the libraries' codec, format or scaler tables, or a
+  // private option of an encoder or muxer; true when found and set.
+  bool SetGenericOption(const std::string& name, const std::string& value);
+  // Copies the recorded generic options whose flags contain `flags` from the
+  // option context's `source` to `target` (both objects with an AVClass).
+  void CopyRecordedOptions(void* target, void* source, int flags);
+
+  void SetAudioCodec(const std::string& name);
+  void SetVideoCodec(const std::string& name);
+  void SetSubtitleCodec(const std::string& name);
+  void SetFrameSize(const std::string& size);
+  void SetVideoFilters(const std::string& filters);
+  // Presets, targets and video hooks (built with the preset and hook work).
+  void SetPreset(const std::string& kind, const std::string& name);
+  void SetTarget(const std::string& target, const std::string& norm, const std::string& defaultNorm);
+  bool AddVideoHook(const std::string& commandLine);
+  void ReleaseVideoHooks();
+
+  // ---- option records ----
+  // The input record's ExtraOptions, FileFormat, StartTime and ProgramId, in
+  // that order; then the caller opens the input.
+  void ApplyInputOptions(const TInputOptions& options);
+  // The output record's defaults, target, codecs, presets, option text and
+  // fields, frame size and filters; then the caller opens the output.
+  void ApplyOutputOptions(const TOutputOptions& options);
+  // After the output opened: the "newaudio"/"newvideo"/"newsubtitle" lines.
+  void CreateExtraStreams(const TOutputOptions& options);
+
+  // ---- files ----
+  // false with LastOpenError() set; throws FFmpegException for an unknown
+  // forced format and allocation failures.
+  bool OpenInputFile(const std::wstring& fileName);
+  // The new output file count, or -1 with LastOpenError() set.
+  int OpenOutputFile(const std::wstring& fileName, bool join);
+  void NewVideoStream(int outputFile);
+  void NewAudioStream(int outputFile);
+  void NewSubtitleStream(int outputFile);
+
+  const AVFormatContext* InputFormatContext(int fileIndex) const;
+  const AVFormatContext* OutputFormatContext(int fileIndex) const;
+  const std::string& LastOpenError() const { return openError_; }
+
+  int InputCount() const override { return int(inputFiles_.size()); }
+  int OutputCount() const override { return int(outputFiles_.size()); }
+
+  // ---- the run (task body) ----
+  void Transcode() override;
+  void CloseCodecs() override;
+  void ReleaseAll() override;
+
+  // ---- read access for tests and the component ----
+  TOptionState& Options() { return opt_; }
+  const TOptionState& Options() const { return opt_; }
+  TOptionContext* OptionContext() { return optionContext_.get(); }
+  const std::vector<std::unique_ptr<TOutputStream>>& OutputStreams() const { return outputStreams_; }
+  const std::vector<TInputFile>& InputFiles() const { return inputFiles_; }
+  const std::vector<TOutputFile>& OutputFiles() const { return outputFiles_; }
+  bool JoinFlag() const { return join_; }
+
+ protected:
+  // ---- output paths (audio_path.cpp, video_path.cpp, report.cpp) ----
+  // One decoded audio frame of `ist` for the encoding output stream `ost`.
+  void DoAudioOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame);
+  // One decoded (pre-processed, filtered) picture for `ost`.
+  void DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame);
+  // One decoded subtitle for `ost`.
+  void DoSubtitleOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVSubtitle* sub,
+                     int64_t pts);
+  // Before a decoded picture reaches any output: deinterlace, hooks.
+  void PreProcessVideoFrame(TInputStream& ist, AVFrame* frame);
+  // Builds the video filter graph between ist and ost; 0 or -1.
+  int ConfigureFilters(TInputStream& ist, TOutputStream& ost);
+  // End of stream: hands what the audio path still holds (FIFO rest) to the
+  // encoder. The encoder drain itself is DrainEncoder().
+  void FlushAudioOut(TOutputFile& of, TOutputStream& ost);
+  // Progress report (rate limiting is the loop's); fileIndex -1 when last.
+  void PrintReport(int fileIndex, bool last);
+  // Per-frame statistics line after a video frame was encoded.
+  void DoVideoStats(TOutputStream& ost, int frameSize);
+  // Frees what the output paths allocated for a stream / for the task.
+  void ReleaseOutputPathState(TOutputStream& ost);
+  void ReleaseTaskPathState();
+
+  // ---- shared by the loop and the output paths ----
+  // Receives every packet the encoder has ready, counts it, rescales it to
+  // the stream's time base, writes first-pass statistics and writes it.
+  // Returns the number of packets written; throws "Audio/Video encoding failed".
+  int ReceiveEncodedPackets(TOutputFile& of, TOutputStream& ost);
+  // Sends end of stream to the encoder and writes the rest.
+  void DrainEncoder(TOutputFile& of, TOutputStream& ost);
+  // Passes a packet (in the stream's time base) through the stream's
+  // bitstream filters and writes it interleaved; takes the packet's data.
+  void WriteFrame(TOutputFile& of, TOutputStream& ost, AVPacket* pkt);
+
+  TOptionState opt_;
+  std::unique_ptr<TOptionContext> optionContext_;
+  TRunState run_;
+  std::vector<TInputFile> inputFiles_;
+  std::vector<TOutputFile> outputFiles_;
+  std::vector<std::unique_ptr<TOutputStream>> outputStreams_;  // creation (= file) order
+  std::string openError_;
+  bool join_ = false;
+  bool useVideoFilters_ = false;
+
+ private:
+  // Option helpers (options_*.cpp).
+  void ParseBitRate(const std::string& name, const std::string& value);
+  void ParseAspect(const std::string& value);
+  void ParseCrop(const std::string& name, const std::string& value);
+  void ParseTag(const std::string& name, const std::string& value);
+  void ParseMatrix(const std::string& name, const std::string& value);
+  void ParseBitstreamFilter(const std::string& name, const std::string& value);
+  void ParseStreamMap(const std::string& value);
+  void ParseFrameSize(const std::string& value);
+  void NewStreamOption(const std::string& name);
+  bool SetPrivateOption(const std::string& name, const std::string& value, bool& found);
+
+  // Input and output helpers.
+  void CloseOutputs();
+  void CloseInputs();
+  AVStream* AddOutputStream(int outputFile, AVMediaType type, TOutputStream*& ost);
+  void SetupMapping();        // stream_mapping.cpp
+  void SetupCopy(TOutputStream& ost, TInputStream& ist);
+  void SetupEncode(TOutputStream& ost, TInputStream& ist);
+  void OpenEncoders();
+  void OpenDecoders();
+  void InitBitstreamFilters(TOutputStream& ost);
+  void WriteHeaders();
+  void LogStreamMapping();
+  void RunLoop();             // transcode_loop.cpp
+  int ProcessPacket(TInputStream& ist, const AVPacket* pkt);
+  void CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+  void HandleDecodedFrame(TInputStream& ist, AVFrame* frame);
+  void ApplyVolume(AVFrame* frame);
+  void FreeRun();
+
+  int fileCapacity_;
+};
