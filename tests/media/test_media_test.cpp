@@ -1,0 +1,159 @@
+// The generated test inputs are what they claim to be, and the read-back
+// helpers report them faithfully.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "support/test_media.h"
+
+using namespace testsupport;
+
+namespace {
+
+void ExpectAbout(int64_t actualUs, double seconds, double toleranceSeconds, const char* what) {
+  EXPECT_NEAR(double(actualUs) / 1e6, seconds, toleranceSeconds) << what;
+}
+
+}  // namespace
+
+TEST(TestMedia, AviHasMpeg4WithTagAndMp3) {
+  MediaSummary s = ReadMedia(AviMpeg4Mp3());
+  ASSERT_TRUE(s.ok) << s.error;
+  EXPECT_EQ(s.format, "avi");
+  ASSERT_EQ(s.streams.size(), 2u);
+  const StreamSummary* v = s.first(AVMEDIA_TYPE_VIDEO);
+  const StreamSummary* a = s.first(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
+  EXPECT_EQ(v->codec, "mpeg4");
+  EXPECT_EQ(v->tag, "XVID");
+  EXPECT_EQ(v->width, 320);
+  EXPECT_EQ(v->height, 240);
+  EXPECT_EQ(av_cmp_q(v->avgFrameRate, AVRational{25, 1}), 0);
+  EXPECT_EQ(s.videoFrames(), 50);
+  EXPECT_EQ(a->codec, "mp3");
+  EXPECT_EQ(a->sampleRate, 44100);
+  EXPECT_EQ(a->channels, 2);
+  ExpectAbout(s.durationUs, 2.0, 0.15, "file");
+}
+
+TEST(TestMedia, Mp4H264AacAndCacheReturnsTheSameFile) {
+  const std::string path = Mp4H264Aac();
+  const auto written = std::filesystem::last_write_time(path);
+  EXPECT_EQ(Mp4H264Aac(), path);
+  EXPECT_EQ(std::filesystem::last_write_time(path), written);
+  MediaSummary s = ReadMedia(path);
+  ASSERT_TRUE(s.ok) << s.error;
+  ASSERT_TRUE(s.first(AVMEDIA_TYPE_VIDEO) && s.first(AVMEDIA_TYPE_AUDIO));
+  EXPECT_EQ(s.first(AVMEDIA_TYPE_VIDEO)->codec, "h264");
+  EXPECT_EQ(s.first(AVMEDIA_TYPE_AUDIO)->codec, "aac");
+  EXPECT_EQ(s.videoFrames(), 50);
+  ExpectAbout(s.first(AVMEDIA_TYPE_AUDIO)->durationUs, 2.0, 0.1, "audio");
+}
+
+TEST(TestMedia, AudioOnlyFiles) {
+  MediaSummary wav = ReadMedia(WavPcm());
+  ASSERT_TRUE(wav.ok) << wav.error;
+  ASSERT_EQ(wav.streams.size(), 1u);
+  EXPECT_EQ(wav.streams[0].codec, "pcm_s16le");
+  EXPECT_EQ(wav.streams[0].channels, 2);
+  EXPECT_EQ(wav.streams[0].sampleRate, 44100);
+  ExpectAbout(wav.durationUs, 2.0, 0.01, "wav");
+
+  MediaSummary mp3 = ReadMedia(Mp3Only());
+  ASSERT_TRUE(mp3.ok) << mp3.error;
+  ASSERT_EQ(mp3.streams.size(), 1u);
+  EXPECT_EQ(mp3.streams[0].codec, "mp3");
+  EXPECT_EQ(mp3.videoFrames(), 0);
+  ExpectAbout(mp3.durationUs, 2.0, 0.1, "mp3");
+}
+
+TEST(TestMedia, TransportStreamJumpsThirtySecondsInTheMiddle) {
+  MediaSummary s = ReadMedia(TsMpeg2Mp2Jump());
+  ASSERT_TRUE(s.ok) << s.error;
+  EXPECT_EQ(s.format, "mpegts");
+  const StreamSummary* v = s.first(AVMEDIA_TYPE_VIDEO);
+  const StreamSummary* a = s.first(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
+  EXPECT_EQ(v->codec, "mpeg2video");
+  EXPECT_EQ(a->codec, "mp2");
+  EXPECT_EQ(s.videoFrames(), 100);
+  // 4 s of content spread over 34 s of timestamps, with one step of ~30 s.
+  ExpectAbout(v->durationUs, 34.0, 0.2, "video span");
+  ExpectAbout(a->durationUs, 34.0, 0.2, "audio span");
+  ExpectAbout(v->maxGapUs, 30.04, 0.1, "video gap");
+  ExpectAbout(a->maxGapUs, 30.0, 0.1, "audio gap");
+}
+
+TEST(TestMedia, SeveralAudioStreamsAndBitmapSubtitles) {
+  MediaSummary two = ReadMedia(TwoAudioStreams());
+  ASSERT_TRUE(two.ok) << two.error;
+  EXPECT_EQ(two.count(AVMEDIA_TYPE_VIDEO), 1);
+  ASSERT_EQ(two.count(AVMEDIA_TYPE_AUDIO), 2);
+  EXPECT_EQ(two.streams[1].codec, "mp3");
+  EXPECT_EQ(two.streams[2].codec, "aac");
+
+  MediaSummary sub = ReadMedia(WithBitmapSubtitle());
+  ASSERT_TRUE(sub.ok) << sub.error;
+  const StreamSummary* s = sub.first(AVMEDIA_TYPE_SUBTITLE);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->codec, "dvd_subtitle");
+  EXPECT_EQ(s->packets, 3);
+  EXPECT_GT(s->bytes, 3 * 20);
+}
+
+TEST(TestMedia, ChineseFileNameIsWrittenAndReadBack) {
+  const std::string path = ChineseNamed();
+  EXPECT_EQ(path, TempDir() + "/测试视频.avi");
+  EXPECT_EQ(access(path.c_str(), R_OK), 0);
+  MediaSummary s = ReadMedia(path);
+  ASSERT_TRUE(s.ok) << s.error;
+  EXPECT_EQ(s.videoFrames(), 25);
+}
+
+TEST(TestMedia, DecodedPicturesMoveAndToneIsPresent) {
+  int w = 0, h = 0;
+  auto frames = DecodeVideoFrames(AviMpeg4Mp3(), 3, &w, &h);
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 240);
+  ASSERT_EQ(frames[0].size(), size_t(320 * 3 * 240));
+  EXPECT_NE(frames[0], frames[1]);
+  EXPECT_NE(frames[1], frames[2]);
+
+  auto gray = DecodeVideoFrames(AviMpeg4Mp3(), 1, &w, &h, AV_PIX_FMT_GRAY8);
+  ASSERT_EQ(gray.size(), 1u);
+  EXPECT_EQ(gray[0].size(), size_t(320 * 240));
+
+  int channels = 0, rate = 0;
+  std::vector<float> samples = DecodeAudioSamples(WavPcm(), 0.5, &channels, &rate);
+  ASSERT_EQ(channels, 2);
+  ASSERT_EQ(rate, 44100);
+  ASSERT_EQ(samples.size(), size_t(2 * 22050));
+  double energy = 0;
+  for (float v : samples) energy += double(v) * v;
+  // A sine of amplitude 0.5 has a mean square of 0.125.
+  EXPECT_NEAR(energy / double(samples.size()), 0.125, 0.005);
+}
+
+TEST(TestMedia, FailuresAreReportedInEnglishAndLeaveNoFile) {
+  std::string error;
+  MediaSpec spec;
+  spec.container = "avi";
+  spec.videoCodec = "no_such_encoder";
+  const std::string path = TempPath("broken.avi");
+  EXPECT_FALSE(WriteMedia(path, spec, &error));
+  EXPECT_NE(error.find("no_such_encoder"), std::string::npos) << error;
+  EXPECT_NE(access(path.c_str(), F_OK), 0);
+
+  spec.container = "no_such_container";
+  spec.videoCodec = "mpeg4";
+  EXPECT_FALSE(WriteMedia(path, spec, &error));
+  EXPECT_NE(error.find("no_such_container"), std::string::npos) << error;
+
+  MediaSummary missing = ReadMedia(TempPath("missing.avi"));
+  EXPECT_FALSE(missing.ok);
+  EXPECT_NE(missing.error.find("missing.avi"), std::string::npos) << missing.error;
+  EXPECT_TRUE(DecodeVideoFrames(TempPath("missing.avi"), 1, nullptr, nullptr).empty());
+}

@@ -1,0 +1,65 @@
+// Media files for tests, made at test time with the run-time bound media
+// libraries (nothing is downloaded or committed), and a read-back summary
+// for assertions on what the code under test wrote.
+//
+//   std::string in = testsupport::AviMpeg4Mp3();          // cached per program
+//   testsupport::MediaSummary s = testsupport::ReadMedia(out);
+//   ASSERT_TRUE(s.ok) << s.error;
+//   EXPECT_EQ(s.first(AVMEDIA_TYPE_VIDEO)->codec, "h264");
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/library_tables.h"
+#include "support/media_reader.h"
+#include "support/temp_dir.h"
+
+namespace testsupport {
+
+struct MediaSpec {
+  std::string container;             // muxer short name: "avi", "mp4", "mpegts", "wav", "mp3", "matroska", ...
+  std::string videoCodec;            // encoder name, empty = no video: "mpeg4", "libx264", "mpeg2video", "mjpeg"
+  std::string videoTag;              // optional four-character code, e.g. "XVID"
+  int width = 320, height = 240;
+  AVRational frameRate{25, 1};
+  std::vector<std::string> audioCodecs;  // one encoder per audio stream: "libmp3lame", "aac", "mp2", "pcm_s16le"
+  int sampleRate = 44100, channels = 2;
+  bool bitmapSubtitle = false;       // add a dvd_subtitle (bitmap) stream with a few events
+  double seconds = 2.0;
+  int64_t timestampJumpAt = -1;      // µs of source time from which all timestamps jump forward by timestampJump
+  int64_t timestampJump = 30000000;  // µs
+  int videoBitRate = 0;              // 0 = the encoder's default
+  int gopSize = 12;                  // key frame distance of the video encoder
+};
+
+// Writes the file (overwriting it); returns false, fills error and removes
+// the partial file on failure. The content is deterministic: a moving colour
+// pattern (every frame differs from the one before) and a sine tone per
+// audio stream (440 Hz for the first, then 660, 880, ... Hz).
+// Loads the converter libraries when they are not loaded yet.
+bool WriteMedia(const std::string& path, const MediaSpec& spec, std::string* error = nullptr);
+
+// Ready-made inputs. Each is written once per test program under TempDir()
+// (later calls return the cached path); a failure to write is reported as a
+// failure of the calling test.
+std::string AviMpeg4Mp3();         // MPEG-4 video (XVID tag) + MP3 audio in AVI, 2 s
+std::string Mp4H264Aac();          // H.264 (libx264) + AAC in MP4, 2 s
+std::string TsMpeg2Mp2Jump();      // MPEG-2 video + MP2 in MPEG-TS, 4 s of source, timestamps jump 30 s at 2 s
+std::string WavPcm();              // PCM s16le WAV, stereo 44.1 kHz, 2 s
+std::string Mp3Only();             // MP3 audio only, 2 s
+std::string TwoAudioStreams();     // MPEG-4 video + MP3 + AAC in matroska, 2 s
+std::string WithBitmapSubtitle();  // MPEG-4 video + MP3 + dvd_subtitle (3 events) in matroska, 2 s
+std::string ChineseNamed();        // TempDir()+"/测试视频.avi": MPEG-4 + MP3, 1 s
+
+// The spec behind each ready-made input, for tests that compare against it.
+MediaSpec AviMpeg4Mp3Spec();
+MediaSpec Mp4H264AacSpec();
+MediaSpec TsMpeg2Mp2JumpSpec();
+
+// Writes spec to TempPath(name) once per program and returns the path; the
+// ready-made inputs above use it. Failures are reported with ADD_FAILURE.
+std::string CachedMedia(const std::string& name, const MediaSpec& spec);
+
+}  // namespace testsupport
