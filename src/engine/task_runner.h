@@ -6,9 +6,15 @@
 // Threads: StartConvert/StopConvert/Pause/Resume are called on the caller's
 // (main) thread. The task body runs on the worker (or the caller's thread
 // when not threaded) and calls StopRequested(), SafePoint() and the relays.
+//
+// A task is started at most once: either StartConvert runs it, or
+// StopConvert on a task that never ran reports its end from a short-lived
+// terminate thread. Both threads belong to the task and are joined when it
+// is destroyed.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,10 +28,12 @@
 class TTaskRunner {
  public:
   TTaskRunner();
+  TTaskRunner(const TTaskRunner&) = delete;
+  TTaskRunner& operator=(const TTaskRunner&) = delete;
   virtual ~TTaskRunner();  // derived destructors call RequestStop(true) first
 
   // Index of the task in its component's list, for the event records.
-  int32_t TaskIndex = 0;
+  std::atomic<int32_t> TaskIndex{0};
 
   // ---- state (read from any thread) ----
   bool Running() const { return running_; }
@@ -44,7 +52,7 @@ class TTaskRunner {
   int64_t TotalDuration = -1;  // µs; -1 unknown
   int Verbose = 1;
 
-  // ---- relays, set by the component ----
+  // ---- relays, set by the component before the task starts ----
   std::function<void(TTaskRunner&)> TerminateRelay;
   std::function<void(TTaskRunner&, const TProgressInfo&)> ProgressRelay;
   std::function<void(TTaskRunner&, const TPreviewInfo&)> PreviewRelay;
@@ -52,15 +60,32 @@ class TTaskRunner {
   std::function<void(TTaskRunner&, THookInfo&)> HookRelay;
 
   // ---- operations ----
-  // Returns true when a worker thread was started (threaded mode).
+  // Returns true when a worker thread was started (threaded mode). Not
+  // threaded, the task body runs inside this call.
   bool StartConvert(bool threaded, TThreadPriority priority);
   void StopConvert(bool wait);
   void RequestStop(bool wait);
   void PauseConvert();
   void ResumeConvert();
+  // Clears Running, sets Terminated and calls the terminate relay; a second
+  // call does nothing, so a task reports its end exactly once.
   void DoTerminate();
   // Waits (serving main-thread calls) until the worker has ended.
   void WaitDone();
+
+  // Marks a handler of this task that runs while its worker waits for it
+  // (delivered on the main thread). A stop with waiting requested from inside
+  // such a handler cannot wait for the worker, which waits for the handler.
+  class THandlerScope {
+   public:
+    explicit THandlerScope(TTaskRunner& task) : task_(task) { ++task_.handlerDepth_; }
+    ~THandlerScope() { --task_.handlerDepth_; }
+    THandlerScope(const THandlerScope&) = delete;
+    THandlerScope& operator=(const THandlerScope&) = delete;
+
+   private:
+    TTaskRunner& task_;
+  };
 
  protected:
   // ---- supplied by the transcoding context ----
@@ -78,9 +103,15 @@ class TTaskRunner {
   // returns when resumed or when a stop is requested. Holds no lock.
   void SafePoint();
   void SetException(const std::string& message);
+  // For ResetTask of a task that has not started: clears Running,
+  // StopRequested, Finished, Terminated, Exception and the message.
+  void ResetRunState();
 
  private:
   void Body();
+  // Sleeps (serving the main thread when on it) until event is set.
+  static void WaitServing(platform::Event& event);
+  bool OnWorkerThread() const;
 
   std::atomic<bool> running_{false};
   std::atomic<bool> terminated_{false};
@@ -88,12 +119,20 @@ class TTaskRunner {
   std::atomic<bool> exception_{false};
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> paused_{false};
-  mutable std::mutex stateLock_;  // guards exceptionMsg_, worker_, the pause wait
+  std::atomic<int> handlerDepth_{0};
+
+  // Guards exceptionMsg_, started_, worker_, terminateThread_ and the pause
+  // wait. Never held while the task body, a relay or a handler runs.
+  mutable std::mutex stateLock_;
   std::string exceptionMsg_;
+  bool started_ = false;  // StartConvert or the never-started stop claimed the task
   std::condition_variable pauseChanged_;
   std::thread worker_;
-  platform::Event doneEvent_{true};
-  platform::Event terminateEvent_{true};
+  std::thread terminateThread_;
+  platform::Event doneEvent_{true};  // reset while a worker runs
+  // Reset while the terminate thread runs. Shared with that thread, which
+  // sets it after DoTerminate: a handler may free the task from inside it.
+  std::shared_ptr<platform::Event> terminateEvent_ = std::make_shared<platform::Event>(true);
 };
 
 // Process-wide lock over the tasks' preview flags.
