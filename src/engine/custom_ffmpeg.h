@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/option_records.h"
@@ -139,6 +140,9 @@ class TCustomFFmpeg : public TTaskRunner {
   std::string openError_;
   bool join_ = false;
   bool useVideoFilters_ = false;
+  // name=value lines of the output being configured: the def_ defaults and
+  // every codec/preset/size/filter line of its option text, in order.
+  std::vector<std::pair<std::string, std::string>> defaultsList_;
 
  private:
   // Option helpers (options_*.cpp).

@@ -350,7 +350,8 @@ extern "C" {
   X(av_get_media_type_string)                                                  \
   X(av_get_picture_type_char)                                                  \
   X(av_tx_init)                                                                \
-  X(av_tx_uninit)
+  X(av_tx_uninit)                                                              \
+  X(av_get_sample_fmt_string)
 
 // ---- scaler library (libswscale) -------------------------------------------
 #define QX_SWSCALE_ENTRIES(X)                                                  \
