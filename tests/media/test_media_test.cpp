@@ -157,3 +157,111 @@ TEST(TestMedia, FailuresAreReportedInEnglishAndLeaveNoFile) {
   EXPECT_NE(missing.error.find("missing.avi"), std::string::npos) << missing.error;
   EXPECT_TRUE(DecodeVideoFrames(TempPath("missing.avi"), 1, nullptr, nullptr).empty());
 }
+
+TEST(TestMedia, TextSubtitlesTagsAndReorderedPictures) {
+  MediaSummary text = ReadMedia(WithTextSubtitle());
+  ASSERT_TRUE(text.ok) << text.error;
+  const StreamSummary* s = text.first(AVMEDIA_TYPE_SUBTITLE);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->codec, "subrip");
+  EXPECT_EQ(s->packets, 3);
+
+  MediaSummary b = ReadMedia(Mp4WithBFrames());
+  ASSERT_TRUE(b.ok) << b.error;
+  ASSERT_NE(b.first(AVMEDIA_TYPE_VIDEO), nullptr);
+  EXPECT_GT(b.first(AVMEDIA_TYPE_VIDEO)->reorderedPackets, 0);
+  EXPECT_EQ(ReadMedia(Mp4H264Aac()).first(AVMEDIA_TYPE_VIDEO)->reorderedPackets, 0);
+
+  MediaSpec spec;
+  spec.container = "matroska";
+  spec.audioCodecs = {"aac", "ac3"};
+  spec.audioLanguages = {"chi", "eng"};
+  spec.channels = 6;
+  spec.seconds = 0.5;
+  spec.metadata = {{"title", "标题 title"}};
+  const std::string path = TempPath("tagged.mkv");
+  std::string error;
+  ASSERT_TRUE(WriteMedia(path, spec, &error)) << error;
+  MediaSummary tagged = ReadMedia(path);
+  ASSERT_TRUE(tagged.ok) << tagged.error;
+  EXPECT_EQ(tagged.metadata["title"], "标题 title");
+  ASSERT_EQ(tagged.streams.size(), 2u);
+  EXPECT_EQ(tagged.streams[0].language, "chi");
+  EXPECT_EQ(tagged.streams[1].language, "eng");
+  EXPECT_EQ(tagged.streams[0].channels, 6);
+
+  spec.audioCodecs = {"mp2"};
+  EXPECT_FALSE(WriteMedia(path, spec, &error));
+  EXPECT_NE(error.find("cannot take 6 channels"), std::string::npos) << error;
+}
+
+// The pairs later tests lean on: each writes a file that reads back with the
+// codecs asked for and about the length asked for.
+struct Combination {
+  const char* container;
+  const char* video;
+  const char* audio;
+  const char* videoName;  // as the reader names the codec
+  const char* audioName;
+};
+
+class TestMediaCombinations : public ::testing::TestWithParam<Combination> {};
+
+TEST_P(TestMediaCombinations, WritesAndReadsBack) {
+  const Combination& c = GetParam();
+  MediaSpec spec;
+  spec.container = c.container;
+  spec.videoCodec = c.video;
+  if (*c.audio) spec.audioCodecs = {c.audio};
+  if (spec.videoCodec == "h263") spec.width = 176, spec.height = 144;
+  if (spec.videoCodec == "flv") spec.width = 176, spec.height = 144;
+  spec.seconds = 1.0;
+  for (const std::string& name : {spec.videoCodec, std::string(c.audio)})
+    if (!name.empty() && !EncoderAvailable(name)) GTEST_SKIP() << name << " is not in this build";
+  const std::string path = TempPath(std::string("combo_") + c.video + "_" + c.audio + "." + c.container);
+  std::string error;
+  ASSERT_TRUE(WriteMedia(path, spec, &error)) << error;
+  MediaSummary s = ReadMedia(path);
+  ASSERT_TRUE(s.ok) << s.error;
+  if (*c.videoName) {
+    ASSERT_NE(s.first(AVMEDIA_TYPE_VIDEO), nullptr);
+    EXPECT_EQ(s.first(AVMEDIA_TYPE_VIDEO)->codec, c.videoName);
+    EXPECT_EQ(s.videoFrames(), 25);
+  }
+  if (*c.audioName) {
+    ASSERT_NE(s.first(AVMEDIA_TYPE_AUDIO), nullptr);
+    EXPECT_EQ(s.first(AVMEDIA_TYPE_AUDIO)->codec, c.audioName);
+  }
+  ExpectAbout(s.durationUs, 1.0, 0.15, path.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Common, TestMediaCombinations,
+    ::testing::Values(Combination{"avi", "mjpeg", "pcm_s16le", "mjpeg", "pcm_s16le"},
+                      Combination{"mpeg", "mpeg1video", "mp2", "mpeg1video", "mp2"},
+                      Combination{"vob", "mpeg2video", "ac3", "mpeg2video", "ac3"},
+                      Combination{"flv", "flv", "libmp3lame", "flv1", "mp3"},
+                      Combination{"3gp", "h263", "aac", "h263", "aac"},
+                      Combination{"asf", "wmv2", "wmav2", "wmv2", "wmav2"},
+                      Combination{"mov", "mpeg4", "aac", "mpeg4", "aac"},
+                      Combination{"ogg", "libtheora", "libvorbis", "theora", "vorbis"},
+                      Combination{"flac", "", "flac", "", "flac"},
+                      Combination{"ipod", "", "aac", "", "aac"}),
+    [](const ::testing::TestParamInfo<Combination>& info) {
+      std::string name = std::string(info.param.container) + "_" + info.param.video + "_" + info.param.audio;
+      for (char& ch : name)
+        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return name;
+    });
+
+TEST(TestMedia, DamagedInputs) {
+  const std::string cut = TruncatedCopy(AviMpeg4Mp3(), 0.5, "half.avi");
+  MediaSummary half = ReadMedia(cut);
+  ASSERT_TRUE(half.ok) << half.error;
+  EXPECT_GT(half.videoFrames(), 5);
+  EXPECT_LT(half.videoFrames(), 50);
+
+  MediaSummary noise = ReadMedia(GarbageFile("noise.avi", 4096));
+  EXPECT_FALSE(noise.ok);
+  EXPECT_FALSE(noise.error.empty());
+}

@@ -164,6 +164,7 @@ MediaSummary ReadMedia(const std::string& path) {
     if (s.type == AVMEDIA_TYPE_AUDIO && par->format >= 0)
       s.sampleFormat = lib::av_get_sample_fmt_name(AVSampleFormat(par->format));
     s.startUs = AV_NOPTS_VALUE;
+    if (const AVDictionaryEntry* e = lib::av_dict_get(st->metadata, "language", nullptr, 0)) s.language = e->value;
     summary.streams.push_back(s);
   }
 
@@ -181,6 +182,8 @@ MediaSummary ReadMedia(const std::string& path) {
       s.packets++;
       s.bytes += packet->size;
       if (packet->flags & AV_PKT_FLAG_KEY) s.keyPackets++;
+      if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && packet->pts != packet->dts)
+        s.reorderedPackets++;
       const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
       if (ts != AV_NOPTS_VALUE) {
         const int64_t us = lib::av_rescale_q(ts, tb, kMicroseconds);

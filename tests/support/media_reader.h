@@ -23,10 +23,12 @@ struct StreamSummary {
   int64_t startUs = 0;             // first timestamp (µs; AV_NOPTS_VALUE without packets)
   int64_t durationUs = 0;          // last packet end minus first timestamp (µs), or the stream header's
   int64_t maxGapUs = 0;            // largest forward step between consecutive decoding timestamps (µs)
+  int64_t reorderedPackets = 0;    // packets whose presentation and decoding timestamps differ
   std::string tag;                 // codec tag as four characters; "" when zero, "0x…" when not printable
   std::string pixelFormat;         // "yuv420p", ... (video)
   std::string sampleFormat;        // "fltp", ... (audio)
   int64_t bitRate = 0;             // from the stream parameters (0 when unknown)
+  std::string language;            // the stream's "language" tag
 };
 
 struct MediaSummary {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +23,21 @@ constexpr int kDefaultAudioFrameSamples = 1024;
 constexpr double kToneAmplitude = 0.5;
 constexpr int kSubtitleEvents = 3;
 
+constexpr const char* kAssHeader =
+    "[Script Info]\r\n"
+    "ScriptType: v4.00+\r\n"
+    "PlayResX: 384\r\n"
+    "PlayResY: 288\r\n"
+    "\r\n"
+    "[V4+ Styles]\r\n"
+    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
+    "Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, "
+    "MarginR, MarginV, Encoding\r\n"
+    "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0\r\n"
+    "\r\n"
+    "[Events]\r\n"
+    "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
+
 // One encoded stream of the file being written.
 struct Track {
   AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
@@ -33,6 +52,7 @@ struct Track {
   bool shortLastFrame = false;     // the encoder takes a smaller last frame
   double toneHz = 440.0;
   int subtitleIndex = 0;           // next subtitle event
+  bool textSubtitle = false;       // events are text (ASS lines) rather than bitmaps
   bool flushed = false;
 
   ~Track() {
@@ -68,7 +88,9 @@ class Writer {
     if (!spec_.videoCodec.empty() && !AddVideo()) return false;
     for (size_t i = 0; i < spec_.audioCodecs.size(); ++i)
       if (!AddAudio(spec_.audioCodecs[i], 440.0 + 220.0 * double(i))) return false;
-    if (spec_.bitmapSubtitle && !AddSubtitle()) return false;
+    if (spec_.bitmapSubtitle && !AddSubtitle("")) return false;
+    if (!spec_.textSubtitleCodec.empty() && !AddSubtitle(spec_.textSubtitleCodec)) return false;
+    for (const auto& [key, value] : spec_.metadata) lib::av_dict_set(&output_->metadata, key.c_str(), value.c_str(), 0);
 
     if (!(output_->oformat->flags & AVFMT_NOFILE)) {
       ret = lib::avio_open(&output_->pb, path_.c_str(), AVIO_FLAG_WRITE);
@@ -154,6 +176,11 @@ class Writer {
     c->thread_count = 1;
     if (spec_.videoBitRate > 0) c->bit_rate = spec_.videoBitRate;
     c->pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+    if (!spec_.pixelFormat.empty()) {
+      c->pix_fmt = lib::av_get_pix_fmt(spec_.pixelFormat.c_str());
+      if (c->pix_fmt == AV_PIX_FMT_NONE) return Fail("unknown pixel format '" + spec_.pixelFormat + "'");
+    }
+    c->max_b_frames = std::max(0, spec_.maxBFrames);
     if (c->pix_fmt == AV_PIX_FMT_YUVJ420P || c->pix_fmt == AV_PIX_FMT_YUVJ422P || c->pix_fmt == AV_PIX_FMT_YUVJ444P)
       c->color_range = AVCOL_RANGE_JPEG;
     if (!spec_.videoTag.empty()) {
@@ -204,10 +231,24 @@ class Writer {
       c->sample_rate = best;
     }
     lib::av_channel_layout_default(&c->ch_layout, spec_.channels);
+    if (codec->ch_layouts) {
+      // The encoder's own layout of that many channels (5.1 is not the same 5.1 everywhere).
+      bool found = false;
+      for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels && !found; ++l) {
+        if (l->nb_channels == spec_.channels) {
+          lib::av_channel_layout_copy(&c->ch_layout, l);
+          found = true;
+        }
+      }
+      if (!found) return Fail("encoder '" + name + "' cannot take " + std::to_string(spec_.channels) + " channels");
+    }
     c->time_base = AVRational{1, c->sample_rate};
     c->thread_count = 1;
     AVDictionary* options = nullptr;
     if (!OpenEncoder(*t, codec, &options)) return false;
+    const size_t audioIndex = AudioTrackCount();
+    if (audioIndex < spec_.audioLanguages.size() && !spec_.audioLanguages[audioIndex].empty())
+      lib::av_dict_set(&t->stream->metadata, "language", spec_.audioLanguages[audioIndex].c_str(), 0);
 
     const bool variable = codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;
     t->frameSamples = (c->frame_size > 0 && !variable) ? c->frame_size : kDefaultAudioFrameSamples;
@@ -225,16 +266,38 @@ class Writer {
     return true;
   }
 
-  bool AddSubtitle() {
-    const AVCodec* codec = lib::avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
-    if (!codec) return Fail("the dvd_subtitle encoder is not available in the installed libraries");
+  size_t AudioTrackCount() const {
+    return size_t(std::count_if(tracks_.begin(), tracks_.end(),
+                                [](const auto& t) { return t->type == AVMEDIA_TYPE_AUDIO; }));
+  }
+
+  // A bitmap (dvd_subtitle) stream when textCodec is empty, else a text
+  // stream with that encoder.
+  bool AddSubtitle(const std::string& textCodec) {
+    const AVCodec* codec = nullptr;
+    if (textCodec.empty()) {
+      codec = lib::avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
+      if (!codec) return Fail("the dvd_subtitle encoder is not available in the installed libraries");
+    } else {
+      codec = FindEncoder(textCodec, AVMEDIA_TYPE_SUBTITLE);
+      if (!codec) return false;
+    }
     auto t = std::make_unique<Track>();
     t->type = AVMEDIA_TYPE_SUBTITLE;
+    t->textSubtitle = !textCodec.empty();
     t->encoder = lib::avcodec_alloc_context3(codec);
     if (!t->encoder) return Fail("out of memory");
     t->encoder->time_base = AVRational{1, 1000};
     t->encoder->width = spec_.width;
     t->encoder->height = spec_.height;
+    if (t->textSubtitle) {
+      // Text encoders read their events as ASS lines against this header.
+      const size_t size = std::strlen(kAssHeader);
+      t->encoder->subtitle_header = static_cast<uint8_t*>(lib::av_mallocz(size + 1));
+      if (!t->encoder->subtitle_header) return Fail("out of memory");
+      std::memcpy(t->encoder->subtitle_header, kAssHeader, size);
+      t->encoder->subtitle_header_size = int(size);
+    }
     AVDictionary* options = nullptr;
     if (!OpenEncoder(*t, codec, &options)) return false;
     t->endPts = kSubtitleEvents;
@@ -410,6 +473,17 @@ class Writer {
       return Fail("out of memory");
     }
     sub.rects[0] = r;
+    if (t.textSubtitle) {
+      sub.format = 1;
+      r->type = SUBTITLE_ASS;
+      const std::string line = "0,0,Default,,0,0,0,," + SubtitleEventText(index);
+      r->ass = lib::av_strdup(line.c_str());
+      if (!r->ass) {
+        lib::avsubtitle_free(&sub);
+        return Fail("out of memory");
+      }
+      return EncodeSubtitle(t, sub, startUs);
+    }
     r->type = SUBTITLE_BITMAP;
     r->x = (spec_.width - w) / 2;
     r->y = std::max(0, spec_.height - h - 10);
@@ -438,6 +512,11 @@ class Writer {
         r->data[0][y * w + x] = c;
       }
     }
+    return EncodeSubtitle(t, sub, startUs);
+  }
+
+  // Encodes sub (and frees it) and writes the packet at startUs of source time.
+  bool EncodeSubtitle(Track& t, AVSubtitle& sub, int64_t startUs) {
     constexpr int kBufferSize = 1 << 16;
     int ret = lib::av_new_packet(packet_, kBufferSize);
     if (ret < 0) {
@@ -448,7 +527,7 @@ class Writer {
     lib::avsubtitle_free(&sub);
     if (ret < 0) {
       lib::av_packet_unref(packet_);
-      return Fail("the dvd_subtitle encoder failed", ret);
+      return Fail(std::string("the subtitle encoder '") + t.encoder->codec->name + "' failed", ret);
     }
     lib::av_shrink_packet(packet_, ret);
     packet_->pts = packet_->dts = startUs + JumpFor(startUs, kMicroseconds);
@@ -582,5 +661,53 @@ std::string WithBitmapSubtitle() {
 }
 
 std::string ChineseNamed() { return CachedMedia("测试视频.avi", AviSpec(1.0)); }
+
+std::string WithTextSubtitle() {
+  MediaSpec s;
+  s.container = "matroska";
+  s.videoCodec = "mpeg4";
+  s.audioCodecs = {"libmp3lame"};
+  s.textSubtitleCodec = "subrip";
+  return CachedMedia("text_subtitle.mkv", s);
+}
+
+std::string Mp4WithBFrames() {
+  MediaSpec s = Mp4H264AacSpec();
+  s.maxBFrames = 2;
+  return CachedMedia("h264_bframes_aac.mp4", s);
+}
+
+bool EncoderAvailable(const std::string& name) {
+  LoadConverterLibraries();
+  return FFLoader().LibrariesLoaded(kConverterLibraries) && lib::avcodec_find_encoder_by_name(name.c_str());
+}
+
+std::string SubtitleEventText(int index) { return "Subtitle event " + std::to_string(index + 1); }
+
+std::string TruncatedCopy(const std::string& source, double keepFraction, const std::string& name) {
+  const std::string path = TempPath(name);
+  std::ifstream in(source, std::ios::binary);
+  std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_FALSE(data.empty()) << "Cannot read '" << source << "'";
+  data.resize(size_t(double(data.size()) * std::clamp(keepFraction, 0.0, 1.0)));
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), std::streamsize(data.size()));
+  EXPECT_TRUE(out.good()) << "Cannot write '" << path << "'";
+  return path;
+}
+
+std::string GarbageFile(const std::string& name, size_t bytes) {
+  const std::string path = TempPath(name);
+  std::string data(bytes, '\0');
+  uint32_t state = 0x12345678u;
+  for (char& c : data) {
+    state = state * 1664525u + 1013904223u;
+    c = char(state >> 24);
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), std::streamsize(data.size()));
+  EXPECT_TRUE(out.good()) << "Cannot write '" << path << "'";
+  return path;
+}
 
 }  // namespace testsupport

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ struct MediaSpec {
   int64_t timestampJump = 30000000;  // µs
   int videoBitRate = 0;              // 0 = the encoder's default
   int gopSize = 12;                  // key frame distance of the video encoder
+  int maxBFrames = 0;                // B-frames (reordered pictures) the video encoder may use
+  std::string pixelFormat;           // video pixel format ("yuv422p", ...); empty = the encoder's first
+  std::vector<std::string> audioLanguages;  // "language" tag per audio stream (shorter list = fewer tags)
+  std::string textSubtitleCodec;     // add a text subtitle stream with this encoder: "subrip", "ass", "mov_text"
+  std::map<std::string, std::string> metadata;  // container tags, e.g. {"title", "..."}
 };
 
 // Writes the file (overwriting it); returns false, fills error and removes
@@ -40,6 +46,20 @@ struct MediaSpec {
 // audio stream (440 Hz for the first, then 660, 880, ... Hz).
 // Loads the converter libraries when they are not loaded yet.
 bool WriteMedia(const std::string& path, const MediaSpec& spec, std::string* error = nullptr);
+
+// Whether the installed libraries have an encoder of that name, so that a
+// test can skip what the build cannot make.
+bool EncoderAvailable(const std::string& name);
+
+// Text of the subtitle events WriteMedia writes: event i (0-based) says
+// SubtitleEventText(i); there are three events, at 0.1 s + i * seconds / 3.
+std::string SubtitleEventText(int index);
+
+// Inputs that are not what they pretend to be, for robustness tests.
+// Copies the first keepFraction of source to TempPath(name); returns the path.
+std::string TruncatedCopy(const std::string& source, double keepFraction, const std::string& name);
+// bytes of deterministic noise under TempPath(name); returns the path.
+std::string GarbageFile(const std::string& name, size_t bytes);
 
 // Ready-made inputs. Each is written once per test program under TempDir()
 // (later calls return the cached path); a failure to write is reported as a
@@ -52,6 +72,8 @@ std::string Mp3Only();             // MP3 audio only, 2 s
 std::string TwoAudioStreams();     // MPEG-4 video + MP3 + AAC in matroska, 2 s
 std::string WithBitmapSubtitle();  // MPEG-4 video + MP3 + dvd_subtitle (3 events) in matroska, 2 s
 std::string ChineseNamed();        // TempDir()+"/测试视频.avi": MPEG-4 + MP3, 1 s
+std::string WithTextSubtitle();    // MPEG-4 video + MP3 + subrip (3 events) in matroska, 2 s
+std::string Mp4WithBFrames();      // H.264 with B-frames (reordered timestamps) + AAC in MP4, 2 s
 
 // The spec behind each ready-made input, for tests that compare against it.
 MediaSpec AviMpeg4Mp3Spec();
