@@ -286,4 +286,44 @@ std::vector<float> DecodeAudioSamples(const std::string& path, double maxSeconds
   return samples;
 }
 
+std::vector<SubtitleEvent> DecodeSubtitles(const std::string& path) {
+  std::vector<SubtitleEvent> events;
+  Input input;
+  if (!input.Open(path, AVMEDIA_TYPE_SUBTITLE)) return events;
+  const AVRational tb = input.format->streams[input.streamIndex]->time_base;
+  AVPacket* packet = lib::av_packet_alloc();
+  if (!packet) return events;
+  while (lib::av_read_frame(input.format, packet) >= 0) {
+    if (packet->stream_index == input.streamIndex) {
+      AVSubtitle sub{};
+      int got = 0;
+      if (lib::avcodec_decode_subtitle2(input.decoder, &sub, &got, packet) >= 0 && got) {
+        SubtitleEvent e;
+        const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        const int64_t base = ts != AV_NOPTS_VALUE ? lib::av_rescale_q(ts, tb, kMicroseconds) : 0;
+        e.startUs = base + int64_t(sub.start_display_time) * 1000;
+        e.endUs = sub.end_display_time != UINT32_MAX ? base + int64_t(sub.end_display_time) * 1000
+                  : packet->duration > 0 ? base + lib::av_rescale_q(packet->duration, tb, kMicroseconds)
+                                         : e.startUs;
+        for (unsigned i = 0; i < sub.num_rects; ++i) {
+          const AVSubtitleRect* r = sub.rects[i];
+          if (r->type == SUBTITLE_BITMAP && !e.bitmap) {
+            e.bitmap = true;
+            e.x = r->x, e.y = r->y, e.width = r->w, e.height = r->h, e.colours = r->nb_colors;
+          } else if (r->type == SUBTITLE_ASS && r->ass) {
+            e.text += (e.text.empty() ? "" : "\n") + std::string(r->ass);
+          } else if (r->type == SUBTITLE_TEXT && r->text) {
+            e.text += (e.text.empty() ? "" : "\n") + std::string(r->text);
+          }
+        }
+        events.push_back(e);
+        lib::avsubtitle_free(&sub);
+      }
+    }
+    lib::av_packet_unref(packet);
+  }
+  lib::av_packet_free(&packet);
+  return events;
+}
+
 }  // namespace testsupport

@@ -60,6 +60,16 @@ std::vector<std::vector<uint8_t>> DecodeVideoFrames(const std::string& path, int
 std::vector<float> DecodeAudioSamples(const std::string& path, double maxSeconds, int* channels,
                                       int* sampleRate);
 
+// One decoded subtitle event of the first subtitle stream.
+struct SubtitleEvent {
+  int64_t startUs = 0, endUs = 0;  // display time (µs of file time)
+  bool bitmap = false;             // a bitmap rectangle (else text)
+  int x = 0, y = 0, width = 0, height = 0;  // of the first bitmap rectangle
+  int colours = 0;                 // palette entries of the first bitmap rectangle
+  std::string text;                // text events: the ASS line(s) as decoded, joined by "\n"
+};
+std::vector<SubtitleEvent> DecodeSubtitles(const std::string& path);
+
 // The library's text for an error code.
 std::string AvErrorText(int code);
 

@@ -80,7 +80,9 @@ class Writer {
 
   bool Run() {
     if (spec_.seconds <= 0) return Fail("the duration must be positive");
-    if (spec_.videoCodec.empty() && spec_.audioCodecs.empty()) return Fail("the file would have no streams");
+    if (spec_.videoCodec.empty() && spec_.audioCodecs.empty() && !spec_.bitmapSubtitle &&
+        spec_.textSubtitleCodec.empty())
+      return Fail("the file would have no streams");
     int ret = lib::avformat_alloc_output_context2(&output_, nullptr, spec_.container.c_str(), path_.c_str());
     if (ret < 0 || !output_) return Fail("unknown container '" + spec_.container + "'", ret);
     packet_ = lib::av_packet_alloc();

@@ -56,14 +56,15 @@ bool EncoderAvailable(const std::string& name);
 std::string SubtitleEventText(int index);
 
 // Inputs that are not what they pretend to be, for robustness tests.
-// Copies the first keepFraction of source to TempPath(name); returns the path.
+// Copies the first keepFraction (0..1) of source to TempPath(name); returns the path.
 std::string TruncatedCopy(const std::string& source, double keepFraction, const std::string& name);
 // bytes of deterministic noise under TempPath(name); returns the path.
 std::string GarbageFile(const std::string& name, size_t bytes);
 
 // Ready-made inputs. Each is written once per test program under TempDir()
 // (later calls return the cached path); a failure to write is reported as a
-// failure of the calling test.
+// failure of the calling test. Other tests use the same file: treat it as
+// read-only and copy it first (TruncatedCopy(path, 1.0, name)) to change it.
 std::string AviMpeg4Mp3();         // MPEG-4 video (XVID tag) + MP3 audio in AVI, 2 s
 std::string Mp4H264Aac();          // H.264 (libx264) + AAC in MP4, 2 s
 std::string TsMpeg2Mp2Jump();      // MPEG-2 video + MP2 in MPEG-TS, 4 s of source, timestamps jump 30 s at 2 s
@@ -75,12 +76,12 @@ std::string ChineseNamed();        // TempDir()+"/测试视频.avi": MPEG-4 + MP
 std::string WithTextSubtitle();    // MPEG-4 video + MP3 + subrip (3 events) in matroska, 2 s
 std::string Mp4WithBFrames();      // H.264 with B-frames (reordered timestamps) + AAC in MP4, 2 s
 
-// The spec behind each ready-made input, for tests that compare against it.
+// The MediaSpec behind some ready-made inputs, for tests that compare against it.
 MediaSpec AviMpeg4Mp3Spec();
 MediaSpec Mp4H264AacSpec();
 MediaSpec TsMpeg2Mp2JumpSpec();
 
-// Writes spec to TempPath(name) once per program and returns the path; the
+// Writes the described file to TempPath(name) once per program and returns the path; the
 // ready-made inputs above use it. Failures are reported with ADD_FAILURE.
 std::string CachedMedia(const std::string& name, const MediaSpec& spec);
 
