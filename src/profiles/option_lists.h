@@ -63,6 +63,8 @@ struct TOptionList {
 
   // The caption of the selected item, or empty.
   std::string SelectedText() const;
+
+  bool operator==(const TOptionList&) const = default;
 };
 
 using TOptionLists = std::array<TOptionList, olCount>;
