@@ -180,6 +180,9 @@ bool TFFmpegLoader::LoadOne(TLibraryKind kind) {
     return false;
   }
   if (kind == lkAVUtil && hookLog_) DefaultLogger().HookLibraryLog();
+  // The format library needs no protocol of ours registered after it loads:
+  // names on the "unicode:utf8:" road are opened with our own I/O context by
+  // the helpers in media/wide_protocol.h, which every opener goes through.
   return true;
 }
 
