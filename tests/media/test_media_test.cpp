@@ -1,10 +1,16 @@
 // The generated test inputs are what they claim to be, and the read-back
 // helpers report them faithfully.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "support/test_media.h"
 
@@ -277,4 +283,87 @@ TEST(TestMedia, DamagedInputs) {
   MediaSummary noise = ReadMedia(GarbageFile("noise.avi", 4096));
   EXPECT_FALSE(noise.ok);
   EXPECT_FALSE(noise.error.empty());
+}
+
+TEST(TestMedia, SameSpecWritesTheSameBytesAndJumpsWherever) {
+  std::string error;
+  const MediaSpec spec = AviMpeg4Mp3Spec();
+  const std::string a = TempPath("same_a.avi"), b = TempPath("same_b.avi");
+  ASSERT_TRUE(WriteMedia(a, spec, &error)) << error;
+  ASSERT_TRUE(WriteMedia(b, spec, &error)) << error;
+  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+  const std::string bytesA((std::istreambuf_iterator<char>(fa)), std::istreambuf_iterator<char>());
+  const std::string bytesB((std::istreambuf_iterator<char>(fb)), std::istreambuf_iterator<char>());
+  EXPECT_GT(bytesA.size(), 10000u);
+  EXPECT_TRUE(bytesA == bytesB);
+
+  MediaSpec jump;
+  jump.container = "matroska";
+  jump.videoCodec = "mpeg4";
+  jump.frameRate = AVRational{30000, 1001};
+  jump.audioCodecs = {"aac"};
+  jump.seconds = 1.0;
+  jump.timestampJumpAt = 500000;
+  jump.timestampJump = 10000000;
+  const std::string path = TempPath("jump.mkv");
+  ASSERT_TRUE(WriteMedia(path, jump, &error)) << error;
+  MediaSummary s = ReadMedia(path);
+  ASSERT_TRUE(s.ok) << s.error;
+  ASSERT_TRUE(s.first(AVMEDIA_TYPE_VIDEO) && s.first(AVMEDIA_TYPE_AUDIO));
+  EXPECT_EQ(s.videoFrames(), 30);
+  EXPECT_NEAR(av_q2d(s.first(AVMEDIA_TYPE_VIDEO)->avgFrameRate), 29.97, 0.01);
+  ExpectAbout(s.first(AVMEDIA_TYPE_VIDEO)->maxGapUs, 10.033, 0.02, "video gap");
+  ExpectAbout(s.first(AVMEDIA_TYPE_AUDIO)->maxGapUs, 10.0, 0.03, "audio gap");
+  ExpectAbout(s.durationUs, 11.0, 0.1, "span");
+}
+
+// Run only as a child of the test below: writes into its own TempDir() and
+// reports the folder's name in the file the parent named.
+TEST(TestMedia, DISABLED_TempDirProbe) {
+  const char* report = std::getenv("QUVEXA_TEMPDIR_PROBE");
+  ASSERT_NE(report, nullptr);
+  std::ofstream(TempPath("x")) << "x";
+  std::ofstream(report) << TempDir();
+}
+
+TEST(TestMedia, TempDirIsRemovedWhenTheProgramEnds) {
+  // A forked child shares the folder and must leave it in place when it exits.
+  const std::string mine = TempDir();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::ofstream(TempPath("from_child")) << TempDir();
+    std::exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(std::filesystem::exists(mine));
+  EXPECT_TRUE(std::filesystem::exists(TempPath("from_child")));
+
+  // A program of its own makes its own folder and removes it at exit.
+  const std::string report = TempPath("probe.txt");
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  env.push_back("QUVEXA_TEMPDIR_PROBE=" + report);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string self = "/proc/self/exe", filter = "--gtest_filter=TestMedia.DISABLED_TempDirProbe",
+              disabled = "--gtest_also_run_disabled_tests";
+  char* argv[] = {self.data(), filter.data(), disabled.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "probe program failed";
+  std::string childDir;
+  std::ifstream(report) >> childDir;
+  ASSERT_EQ(childDir.rfind("/tmp/quvexa-test-", 0), 0u) << childDir;
+  EXPECT_NE(childDir, mine);
+  EXPECT_FALSE(std::filesystem::exists(childDir)) << childDir;
 }
