@@ -73,6 +73,10 @@ class TTaskRunner {
   // Waits (serving main-thread calls) until the worker has ended.
   void WaitDone();
 
+  // Files of the task, supplied by the transcoding context.
+  virtual int InputCount() const = 0;
+  virtual int OutputCount() const = 0;
+
   // Marks a handler of this task that runs while its worker waits for it
   // (delivered on the main thread). A stop with waiting requested from inside
   // such a handler cannot wait for the worker, which waits for the handler.
@@ -89,8 +93,6 @@ class TTaskRunner {
 
  protected:
   // ---- supplied by the transcoding context ----
-  virtual int InputCount() const = 0;
-  virtual int OutputCount() const = 0;
   // The transcoding loop (mapping, codecs, loop, flush); throws FFmpegException.
   virtual void Transcode() = 0;
   // Closes every codec still open after a failure, under CodecLock().

@@ -1,0 +1,202 @@
+// The conversion engine as the application sees it: a list of tasks (one
+// input file each, one or more outputs) that it runs one after another in
+// the caller's thread, or on worker threads with a chosen number at once,
+// reporting progress, preview pictures, per-frame hooks and the end of each
+// task and of the whole batch through events.
+//
+// Threads. Every operation is called on the main thread. Workers call the
+// relays: OnProgress and OnPreviewBitmap reach the main thread while the
+// worker waits (TriggerEventInMainThread), OnCustomHook runs on the worker,
+// OnTerminate runs on a short-lived delivery thread in threaded batches and
+// on the reporting thread otherwise. The finishing worker starts the next
+// task.
+//
+// Lock order: batchLock_ → a task's state lock. The event locks
+// (progressLock_, previewLock_, hookLock_) are taken by workers only, never
+// together with batchLock_; PreviewLock() is taken alone.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/engine_events.h"
+#include "engine/ffmpeg.h"
+#include "engine/option_records.h"
+#include "engine/terminate_thread.h"
+#include "media/av_probe.h"
+#include "media/component_base.h"
+
+struct AVFormatContext;
+class TCustomTranscoder;
+
+using TCustomHookEvent = std::function<void(TCustomTranscoder* Sender, PHookInfo AHookInfo)>;
+using TPreviewBitmapEvent =
+    std::function<void(TCustomTranscoder* Sender, const TPreviewInfo& APreviewInfo)>;
+using TProgressEvent = std::function<void(TCustomTranscoder* Sender, PProgressInfo AProgressInfo)>;
+using TTerminateEvent =
+    std::function<void(TCustomTranscoder* Sender, const TTerminateInfo& ATerminateInfo)>;
+
+class TCustomTranscoder : public TFFBaseComponent {
+ public:
+  // Output files one task accepts.
+  static constexpr int kTaskFileCapacity = 20;
+
+  TCustomTranscoder();
+  ~TCustomTranscoder() override;
+
+  // ---- libraries ----
+  bool AVLibLoaded() const;
+  // Loads the converter libraries from folder (empty: the system search).
+  bool LoadAVLib(const std::wstring& folder);
+
+  // ---- the task list ----
+  // The new task's index, or -1 with LastErrMsg.
+  int AddTask(const std::wstring& fileName, const TInputOptions* options = nullptr);
+  // The task's opened input, or nullptr.
+  const AVFormatContext* InputFormatContext(int taskIndex, int fileIndex) const;
+  bool SetOutputFile(int taskIndex, const std::wstring& fileName,
+                     const TOutputOptions* options = nullptr);
+  void RemoveTask(int taskIndex);
+  int TasksCount() const;
+  // The transcoding context of a task, or nullptr.
+  TFFmpeg* Task(int taskIndex) const;
+
+  // ---- the batch ----
+  // threadCount > 0: that many tasks run at once on worker threads and the
+  // call returns at once. Otherwise every task runs here, one after another.
+  void StartTask(int threadCount);
+  void Pause();
+  void Resume();
+  // Nothing more starts; running tasks stop at their next loop check, tasks
+  // never started report themselves as not finished.
+  void Stop(bool wait);
+  // Frees every task; raises while a batch runs and has not ended.
+  void ClearTasks();
+
+  std::string LastErrMsg() const { return lastErrMsg_; }
+  bool Working() const;
+  bool AllDone() const;
+  // The probe created with the component.
+  TAVProbe& AVProbe() { return probe_; }
+
+ protected:
+  // ---- properties ----
+  const std::string& About() const { return about_; }
+  void SetAbout(const std::string& about) { about_ = about; }
+  std::string Version() const { return "3.3"; }
+  bool Preview() const;
+  void SetPreview(bool value);
+  bool PreviewBitmap() const;
+  void SetPreviewBitmap(bool value);
+  int ProgressInterval() const { return progressInterval_; }
+  // Milliseconds; 100 or less is stored as 100.
+  void SetProgressInterval(int milliseconds);
+  TThreadPriority ThreadPriority() const { return threadPriority_; }
+  void SetThreadPriority(TThreadPriority priority) { threadPriority_ = priority; }
+  bool TriggerEventInMainThread() const { return triggerEventInMainThread_; }
+  void SetTriggerEventInMainThread(bool value) { triggerEventInMainThread_ = value; }
+
+  // ---- events ----
+  TCustomHookEvent OnCustomHook() const;
+  void SetOnCustomHook(TCustomHookEvent handler);
+  TPreviewBitmapEvent OnPreviewBitmap() const;
+  void SetOnPreviewBitmap(TPreviewBitmapEvent handler);
+  TProgressEvent OnProgress() const;
+  void SetOnProgress(TProgressEvent handler);
+  TTerminateEvent OnTerminate() const;
+  void SetOnTerminate(TTerminateEvent handler);
+
+  // Appends a task that is set up already and connects its relays; AddTask
+  // uses it, and tests put tasks of their own in the list with it.
+  int AppendTask(std::unique_ptr<TTaskRunner> task);
+  // Routes the task's video hook through OnCustomHook.
+  void ConnectHookRelay(TTaskRunner& task);
+
+ private:
+  void CheckNotWorking(const char* operation) const;
+  int PreviewFlagBits() const;  // caller holds PreviewLock()
+  void ApplyPreviewFlags();     // caller holds PreviewLock()
+
+  // Relays called by the tasks.
+  void RelayProgress(TTaskRunner& task, const TProgressInfo& info);
+  void RelayPreview(TTaskRunner& task, const TPreviewInfo& info);
+  void RelayHook(TTaskRunner& task, THookInfo& info);
+  void RelayTerminate(TTaskRunner* task);
+  // Runs handler on the main thread with the worker waiting, or directly.
+  void Deliver(TTaskRunner& task, const std::function<void()>& handler);
+  void DeliverTerminate(const TTerminateInfo& info);
+
+  // Batch bookkeeping; the caller holds batchLock_.
+  // The next task to start (counted as started), or nullptr.
+  TTaskRunner* TakeNextLocked();
+  void StartNextThreadedLocked();
+  void CountFinishedLocked();
+  void BatchEndLocked();
+
+  std::string about_;
+  std::string lastErrMsg_;  // main thread only
+  std::atomic<int> progressInterval_{500};
+  std::atomic<TThreadPriority> threadPriority_{tpNormal};
+  std::atomic<bool> triggerEventInMainThread_{true};
+  // Handlers running on the main thread for a waiting worker.
+  std::atomic<int> mainThreadHandlers_{0};
+  bool preview_ = false;         // guarded by PreviewLock()
+  bool previewBitmap_ = false;   // guarded by PreviewLock()
+
+  mutable std::mutex eventsLock_;  // guards the four handlers below
+  TCustomHookEvent onCustomHook_;
+  TPreviewBitmapEvent onPreviewBitmap_;
+  TProgressEvent onProgress_;
+  TTerminateEvent onTerminate_;
+
+  // One lock and one record per relayed event; the records are reused for
+  // every call of their event.
+  std::mutex hookLock_;
+  THookInfo hookInfo_;  // guarded by hookLock_
+  std::mutex previewLock_;
+  TPreviewInfo previewInfo_;  // guarded by previewLock_
+  std::mutex progressLock_;
+  TProgressInfo progressInfo_;  // guarded by progressLock_
+
+  // Guards the task list and the counters and flags below. Recursive: a
+  // task that fails at its start reports its end from inside StartNext.
+  mutable std::recursive_mutex batchLock_;
+  TFFmpegList tasks_;  // changed on the main thread only, under batchLock_
+  bool working_ = false;
+  bool allDone_ = false;
+  bool threadedMode_ = false;
+  int pendingCount_ = 0;
+  int nextIndex_ = -1;
+  int finishedCount_ = 0;
+
+  TDoTerminateThread terminateDelivery_;
+  TAVProbe probe_;
+};
+
+class TTranscoder : public TCustomTranscoder {
+ public:
+  using TCustomTranscoder::About;
+  using TCustomTranscoder::OnCustomHook;
+  using TCustomTranscoder::OnPreviewBitmap;
+  using TCustomTranscoder::OnProgress;
+  using TCustomTranscoder::OnTerminate;
+  using TCustomTranscoder::Preview;
+  using TCustomTranscoder::PreviewBitmap;
+  using TCustomTranscoder::ProgressInterval;
+  using TCustomTranscoder::SetAbout;
+  using TCustomTranscoder::SetOnCustomHook;
+  using TCustomTranscoder::SetOnPreviewBitmap;
+  using TCustomTranscoder::SetOnProgress;
+  using TCustomTranscoder::SetOnTerminate;
+  using TCustomTranscoder::SetPreview;
+  using TCustomTranscoder::SetPreviewBitmap;
+  using TCustomTranscoder::SetProgressInterval;
+  using TCustomTranscoder::SetThreadPriority;
+  using TCustomTranscoder::SetTriggerEventInMainThread;
+  using TCustomTranscoder::ThreadPriority;
+  using TCustomTranscoder::TriggerEventInMainThread;
+  using TCustomTranscoder::Version;
+};
