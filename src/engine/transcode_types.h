@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,8 @@ struct TOutputStream {
   // Subtitles.
   uint8_t* SubtitleBuffer = nullptr;  // av_malloc'd, kSubtitleBufferSize
   bool LastPacketDisplay = false;
+  // Working state of the audio/video output paths (output_paths.h).
+  std::shared_ptr<struct TStreamPathState> Path;
 };
 
 inline constexpr int kSubtitleBufferSize = 1048576;
@@ -157,4 +160,7 @@ struct TRunState {
   uint8_t* SilenceBuf = nullptr;
   int SilenceBufSize = 0;
   AVPacket* Packet = nullptr;  // reused for reading
+  // Working state of the output paths shared by the task's streams
+  // (output_paths.h): deinterlacer, hook and preview conversion.
+  std::shared_ptr<struct TTaskPathState> Paths;
 };
