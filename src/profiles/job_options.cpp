@@ -92,4 +92,26 @@ bool MakeOutputOptions(const TJobChoice& choice, const std::string& outputFileNa
   return true;
 }
 
+bool MakeSingleJob(const TJobChoice& choice, const std::string& sourceFileName, TExistingFileAction action,
+                   const TFileExists& exists, TJobRecords& job, std::string& error) {
+  job = TJobRecords{};
+  job.TaskInput = MakeInputOptions(sourceFileName);
+  ApplyCutStart(job.TaskInput, choice.Pending);
+  job.SlotInput = job.TaskInput;
+  job.OutputFileName = SingleJobOutputName(choice.OutputFileName, action, exists);
+  return MakeOutputOptions(choice, job.OutputFileName, true, job.Output, error);
+}
+
+bool MakeManyJob(const TJobChoice& choice, const std::string& sourceFileName, std::string_view outputFolder,
+                 TExistingFileAction action, const TFileExists& exists, TJobRecords& job,
+                 std::string& error) {
+  job = TJobRecords{};
+  job.TaskInput = MakeInputOptions(sourceFileName);
+  job.SlotInput = job.TaskInput;
+  ApplyCutStart(job.SlotInput, choice.Pending);
+  job.OutputFileName =
+      ManyJobsOutputName(outputFolder, sourceFileName, choice.OutputFileName, action, exists);
+  return MakeOutputOptions(choice, job.OutputFileName, false, job.Output, error);
+}
+
 }  // namespace profiles

@@ -1,11 +1,24 @@
 #include "profiles/output_naming.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
 #include <system_error>
+#include <unistd.h>
 
 #include "profiles/file_names.h"
 
 namespace profiles {
+
+std::string DefaultOutputFolder() {
+  std::string home;
+  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') {
+    home = env;
+  } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
+    home = user->pw_dir;
+  }
+  return JoinPath(home, "Video_Directory");
+}
 
 bool PathExistsOnDisk(const std::string& path) {
   std::error_code error;

@@ -17,6 +17,9 @@ enum TExistingFileAction {
   efOverwrite = 1  // "直接覆盖该文件"
 };
 
+// The output folder before the user chose one: ~/Video_Directory.
+std::string DefaultOutputFolder();
+
 // True when a file (or anything else) of that name is on disk.
 bool PathExistsOnDisk(const std::string& path);
 

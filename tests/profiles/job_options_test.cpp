@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/engine_util.h"
 #include "profile_test_helpers.h"
 #include "profiles/output_naming.h"
 
@@ -25,13 +26,12 @@ TJob AddOne(
     const TFileExists& exists = [](const std::string&) { return false; },
     TExistingFileAction action = efNewName) {
   EXPECT_EQ(ResolveOptions(prepared.Dialog, "/e/out", prepared.Choice).Status, rsOk);
-  TJob job;
-  job.Input = MakeInputOptions(source);
-  ApplyCutStart(job.Input, prepared.Choice.Pending);
-  const std::string name = SingleJobOutputName(prepared.Choice.OutputFileName, action, exists);
+  TJobRecords records;
   std::string error;
-  EXPECT_TRUE(MakeOutputOptions(prepared.Choice, name, true, job.Output, error)) << error;
-  return job;
+  EXPECT_TRUE(MakeSingleJob(prepared.Choice, source, action, exists, records, error)) << error;
+  EXPECT_EQ(records.SlotInput.StartTime, records.TaskInput.StartTime);
+  EXPECT_EQ(records.Output.FileName, engine::Utf8ToWide(records.OutputFileName));
+  return {records.TaskInput, records.Output};
 }
 
 }  // namespace
@@ -166,4 +166,23 @@ TEST(JobOptions, PendingValuesThatAreNoNumbersAreReported) {
   choice.Pending.AudioSampleRate = "AUTO";
   EXPECT_TRUE(MakeOutputOptions(choice, "/e/out/a.mp4", true, out, error));
   EXPECT_EQ(out.AudioSampleRate, -1);
+}
+
+TEST(JobOptions, SeveralFilesShareOneChoice) {
+  auto prepared = Prepare(512, "/in/y.ts");
+  ASSERT_EQ(ResolveOptions(prepared.Dialog, "/e/out", prepared.Choice).Status, rsOk);
+  const TFileExists exists = [](const std::string& path) { return path == "/e/out/y.avi"; };
+  // Processed from the last file to the first.
+  TJobRecords y, x;
+  std::string error;
+  ASSERT_TRUE(MakeManyJob(prepared.Choice, "/in/y.ts", "/e/out", efNewName, exists, y, error));
+  ASSERT_TRUE(MakeManyJob(prepared.Choice, "/in/x.rmvb", "/e/out", efNewName, exists, x, error));
+  EXPECT_EQ(y.OutputFileName, "/e/out/y(New_1).avi");
+  EXPECT_EQ(x.OutputFileName, "/e/out/x.avi");
+  EXPECT_EQ(x.Output.VideoTag, "DX50");
+  EXPECT_EQ(x.TaskInput.FileName, L"/in/x.rmvb");
+  EXPECT_EQ(x.TaskInput.StartTime, kUnsetTime);  // the task reads from the start
+  EXPECT_EQ(x.SlotInput.StartTime, 0);
+  EXPECT_EQ(x.Output.StartTime, kUnsetTime);
+  EXPECT_EQ(x.Output.RecordingTime, kUnsetTime);
 }

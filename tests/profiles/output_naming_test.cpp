@@ -1,11 +1,13 @@
 #include "profiles/output_naming.h"
 
-#include <filesystem>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
 
 using namespace profiles;
 
@@ -57,13 +59,20 @@ TEST(OutputNaming, RebuildIgnoresTheMarkerInFolderNames) {
 }
 
 TEST(OutputNaming, ExistenceOnDisk) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("quvexa_naming_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream((dir / "a.mp4").string()) << "x";
-  EXPECT_TRUE(PathExistsOnDisk((dir / "a.mp4").string()));
-  EXPECT_EQ(SingleJobOutputName((dir / "a.mp4").string(), efNewName, PathExistsOnDisk),
-            (dir / "a(New_1).mp4").string());
-  std::filesystem::remove_all(dir);
-  EXPECT_FALSE(PathExistsOnDisk((dir / "a.mp4").string()));
+  const std::string dir = testsupport::MakeTempSubdir("naming");
+  std::ofstream(dir + "/a.mp4") << "x";
+  EXPECT_TRUE(PathExistsOnDisk(dir + "/a.mp4"));
+  EXPECT_FALSE(PathExistsOnDisk(dir + "/b.mp4"));
+  EXPECT_EQ(SingleJobOutputName(dir + "/a.mp4", efNewName, PathExistsOnDisk), dir + "/a(New_1).mp4");
+}
+
+TEST(OutputNaming, DefaultFolderIsInTheHomeFolder) {
+  const char* saved = std::getenv("HOME");
+  const std::string home = saved ? saved : "";
+  ::setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(DefaultOutputFolder(), "/home/someone/Video_Directory");
+  if (saved)
+    ::setenv("HOME", home.c_str(), 1);
+  else
+    ::unsetenv("HOME");
 }
