@@ -351,7 +351,8 @@ extern "C" {
   X(av_get_picture_type_char)                                                  \
   X(av_tx_init)                                                                \
   X(av_tx_uninit)                                                              \
-  X(av_get_sample_fmt_string)
+  X(av_get_sample_fmt_string)                                                   \
+  X(av_frame_apply_cropping)
 
 // ---- scaler library (libswscale) -------------------------------------------
 #define QX_SWSCALE_ENTRIES(X)                                                  \
