@@ -1,18 +1,18 @@
 // The generated test inputs are what they claim to be, and the read-back
 // helpers report them faithfully.
+#include "support/test_media.h"
+
+#include <cmath>
+#include <cstdio>
 #include <fcntl.h>
-#include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include "support/test_media.h"
+#include <gtest/gtest.h>
 
 using namespace testsupport;
 
@@ -190,6 +190,18 @@ TEST(TestMedia, FailuresAreReportedInEnglishAndLeaveNoFile) {
   EXPECT_FALSE(WriteMedia(path, spec, &error));
   EXPECT_NE(error.find("no_such_container"), std::string::npos) << error;
 
+  // The muxer takes the stream but not the codec: refused at the header.
+  spec.container = "wav";
+  EXPECT_FALSE(WriteMedia(TempPath("video.wav"), spec, &error));
+  EXPECT_NE(error.find("'wav' muxer refused"), std::string::npos) << error;
+  EXPECT_NE(access(TempPath("video.wav").c_str(), F_OK), 0);
+
+  // Without a container the file name chooses one.
+  spec.container.clear();
+  spec.seconds = 0.2;
+  ASSERT_TRUE(WriteMedia(TempPath("guessed.mkv"), spec, &error)) << error;
+  EXPECT_EQ(ReadMedia(TempPath("guessed.mkv")).format, "matroska,webm");
+
   MediaSummary missing = ReadMedia(TempPath("missing.avi"));
   EXPECT_FALSE(missing.ok);
   EXPECT_NE(missing.error.find("missing.avi"), std::string::npos) << missing.error;
@@ -276,24 +288,24 @@ TEST_P(TestMediaCombinations, WritesAndReadsBack) {
   ExpectAbout(s.durationUs, 1.0, 0.15, path.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Common, TestMediaCombinations,
-    ::testing::Values(Combination{"avi", "mjpeg", "pcm_s16le", "mjpeg", "pcm_s16le"},
-                      Combination{"mpeg", "mpeg1video", "mp2", "mpeg1video", "mp2"},
-                      Combination{"vob", "mpeg2video", "ac3", "mpeg2video", "ac3"},
-                      Combination{"flv", "flv", "libmp3lame", "flv1", "mp3"},
-                      Combination{"3gp", "h263", "aac", "h263", "aac"},
-                      Combination{"asf", "wmv2", "wmav2", "wmv2", "wmav2"},
-                      Combination{"mov", "mpeg4", "aac", "mpeg4", "aac"},
-                      Combination{"ogg", "libtheora", "libvorbis", "theora", "vorbis"},
-                      Combination{"flac", "", "flac", "", "flac"},
-                      Combination{"ipod", "", "aac", "", "aac"}),
-    [](const ::testing::TestParamInfo<Combination>& info) {
-      std::string name = std::string(info.param.container) + "_" + info.param.video + "_" + info.param.audio;
-      for (char& ch : name)
-        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Common, TestMediaCombinations,
+                         ::testing::Values(Combination{"avi", "mjpeg", "pcm_s16le", "mjpeg", "pcm_s16le"},
+                                           Combination{"mpeg", "mpeg1video", "mp2", "mpeg1video", "mp2"},
+                                           Combination{"vob", "mpeg2video", "ac3", "mpeg2video", "ac3"},
+                                           Combination{"flv", "flv", "libmp3lame", "flv1", "mp3"},
+                                           Combination{"3gp", "h263", "aac", "h263", "aac"},
+                                           Combination{"asf", "wmv2", "wmav2", "wmv2", "wmav2"},
+                                           Combination{"mov", "mpeg4", "aac", "mpeg4", "aac"},
+                                           Combination{"ogg", "libtheora", "libvorbis", "theora", "vorbis"},
+                                           Combination{"flac", "", "flac", "", "flac"},
+                                           Combination{"ipod", "", "aac", "", "aac"}),
+                         [](const ::testing::TestParamInfo<Combination>& info) {
+                           std::string name = std::string(info.param.container) + "_" + info.param.video +
+                                              "_" + info.param.audio;
+                           for (char& ch : name)
+                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return name;
+                         });
 
 TEST(TestMedia, DamagedInputs) {
   const std::string cut = TruncatedCopy(AviMpeg4Mp3(), 0.5, "half.avi");

@@ -114,7 +114,8 @@ const StreamSummary* MediaSummary::first(AVMediaType type) const {
 }
 
 int MediaSummary::count(AVMediaType type) const {
-  return int(std::count_if(streams.begin(), streams.end(), [type](const StreamSummary& s) { return s.type == type; }));
+  return int(std::count_if(streams.begin(), streams.end(),
+                           [type](const StreamSummary& s) { return s.type == type; }));
 }
 
 MediaSummary ReadMedia(const std::string& path) {
@@ -164,7 +165,8 @@ MediaSummary ReadMedia(const std::string& path) {
     if (s.type == AVMEDIA_TYPE_AUDIO && par->format >= 0)
       s.sampleFormat = lib::av_get_sample_fmt_name(AVSampleFormat(par->format));
     s.startUs = AV_NOPTS_VALUE;
-    if (const AVDictionaryEntry* e = lib::av_dict_get(st->metadata, "language", nullptr, 0)) s.language = e->value;
+    if (const AVDictionaryEntry* e = lib::av_dict_get(st->metadata, "language", nullptr, 0))
+      s.language = e->value;
     summary.streams.push_back(s);
   }
 
@@ -223,8 +225,8 @@ MediaSummary ReadMedia(const std::string& path) {
   return summary;
 }
 
-std::vector<std::vector<uint8_t>> DecodeVideoFrames(const std::string& path, int count, int* width, int* height,
-                                                    AVPixelFormat format) {
+std::vector<std::vector<uint8_t>> DecodeVideoFrames(const std::string& path, int count, int* width,
+                                                    int* height, AVPixelFormat format) {
   std::vector<std::vector<uint8_t>> frames;
   if (width) *width = 0;
   if (height) *height = 0;
@@ -250,7 +252,8 @@ std::vector<std::vector<uint8_t>> DecodeVideoFrames(const std::string& path, int
   return frames;
 }
 
-std::vector<float> DecodeAudioSamples(const std::string& path, double maxSeconds, int* channels, int* sampleRate) {
+std::vector<float> DecodeAudioSamples(const std::string& path, double maxSeconds, int* channels,
+                                      int* sampleRate) {
   std::vector<float> samples;
   if (channels) *channels = 0;
   if (sampleRate) *sampleRate = 0;
@@ -273,8 +276,8 @@ std::vector<float> DecodeAudioSamples(const std::string& path, double maxSeconds
     const size_t start = samples.size();
     samples.resize(start + size_t(frame->nb_samples) * n);
     uint8_t* out[1] = {reinterpret_cast<uint8_t*>(samples.data() + start)};
-    int got = lib::swr_convert(resampler, out, frame->nb_samples, const_cast<const uint8_t**>(frame->extended_data),
-                               frame->nb_samples);
+    int got = lib::swr_convert(resampler, out, frame->nb_samples,
+                               const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     samples.resize(start + size_t(std::max(0, got)) * n);
     if (samples.size() >= limit) {
       samples.resize(limit);

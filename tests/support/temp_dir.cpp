@@ -1,11 +1,10 @@
 #include "support/temp_dir.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
+#include <unistd.h>
 #include <vector>
 
 namespace testsupport {

@@ -1,8 +1,5 @@
 #include "support/test_media.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -11,6 +8,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include "media/ffmpeg_loader.h"
 #include "support/media_libraries.h"
@@ -30,7 +30,8 @@ constexpr const char* kAssHeader =
     "PlayResY: 288\r\n"
     "\r\n"
     "[V4+ Styles]\r\n"
-    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
+    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, "
+    "Italic, "
     "Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, "
     "MarginR, MarginV, Encoding\r\n"
     "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0\r\n"
@@ -43,16 +44,16 @@ struct Track {
   AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
   AVStream* stream = nullptr;
   AVCodecContext* encoder = nullptr;
-  AVFrame* frame = nullptr;        // in the encoder's format
-  AVFrame* yuvFrame = nullptr;     // pattern source when the encoder takes another pixel format
+  AVFrame* frame = nullptr;     // in the encoder's format
+  AVFrame* yuvFrame = nullptr;  // pattern source when the encoder takes another pixel format
   SwsContext* scaler = nullptr;
-  int64_t nextPts = 0;             // source time in the encoder's time base, before any jump
-  int64_t endPts = 0;              // source end in the same units
-  int frameSamples = 0;            // audio samples per frame
-  bool shortLastFrame = false;     // the encoder takes a smaller last frame
+  int64_t nextPts = 0;          // source time in the encoder's time base, before any jump
+  int64_t endPts = 0;           // source end in the same units
+  int frameSamples = 0;         // audio samples per frame
+  bool shortLastFrame = false;  // the encoder takes a smaller last frame
   double toneHz = 440.0;
-  int subtitleIndex = 0;           // next subtitle event
-  bool textSubtitle = false;       // events are text (ASS lines) rather than bitmaps
+  int subtitleIndex = 0;      // next subtitle event
+  bool textSubtitle = false;  // events are text (ASS lines) rather than bitmaps
   bool flushed = false;
 
   ~Track() {
@@ -83,8 +84,12 @@ class Writer {
     if (spec_.videoCodec.empty() && spec_.audioCodecs.empty() && !spec_.bitmapSubtitle &&
         spec_.textSubtitleCodec.empty())
       return Fail("the file would have no streams");
-    int ret = lib::avformat_alloc_output_context2(&output_, nullptr, spec_.container.c_str(), path_.c_str());
-    if (ret < 0 || !output_) return Fail("unknown container '" + spec_.container + "'", ret);
+    const char* container = spec_.container.empty() ? nullptr : spec_.container.c_str();
+    int ret = lib::avformat_alloc_output_context2(&output_, nullptr, container, path_.c_str());
+    if (ret < 0 || !output_) {
+      if (!container) return Fail("no container given and none known for the file name", ret);
+      return Fail("unknown container '" + spec_.container + "'", ret);
+    }
     packet_ = lib::av_packet_alloc();
     if (!packet_) return Fail("out of memory");
     if (!spec_.videoCodec.empty() && !AddVideo()) return false;
@@ -92,14 +97,16 @@ class Writer {
       if (!AddAudio(spec_.audioCodecs[i], 440.0 + 220.0 * double(i))) return false;
     if (spec_.bitmapSubtitle && !AddSubtitle("")) return false;
     if (!spec_.textSubtitleCodec.empty() && !AddSubtitle(spec_.textSubtitleCodec)) return false;
-    for (const auto& [key, value] : spec_.metadata) lib::av_dict_set(&output_->metadata, key.c_str(), value.c_str(), 0);
+    for (const auto& [key, value] : spec_.metadata)
+      lib::av_dict_set(&output_->metadata, key.c_str(), value.c_str(), 0);
 
     if (!(output_->oformat->flags & AVFMT_NOFILE)) {
       ret = lib::avio_open(&output_->pb, path_.c_str(), AVIO_FLAG_WRITE);
       if (ret < 0) return Fail("cannot create the file", ret);
     }
     ret = lib::avformat_write_header(output_, nullptr);
-    if (ret < 0) return Fail("the '" + spec_.container + "' muxer refused the streams", ret);
+    if (ret < 0)
+      return Fail(std::string("the '") + output_->oformat->name + "' muxer refused the streams", ret);
 
     while (Track* t = NextTrack()) {
       if (!Step(*t)) return false;
@@ -183,7 +190,8 @@ class Writer {
       if (c->pix_fmt == AV_PIX_FMT_NONE) return Fail("unknown pixel format '" + spec_.pixelFormat + "'");
     }
     c->max_b_frames = std::max(0, spec_.maxBFrames);
-    if (c->pix_fmt == AV_PIX_FMT_YUVJ420P || c->pix_fmt == AV_PIX_FMT_YUVJ422P || c->pix_fmt == AV_PIX_FMT_YUVJ444P)
+    if (c->pix_fmt == AV_PIX_FMT_YUVJ420P || c->pix_fmt == AV_PIX_FMT_YUVJ422P ||
+        c->pix_fmt == AV_PIX_FMT_YUVJ444P)
       c->color_range = AVCOL_RANGE_JPEG;
     if (!spec_.videoTag.empty()) {
       if (spec_.videoTag.size() != 4) return Fail("the video tag must have four characters");
@@ -205,8 +213,8 @@ class Writer {
     if (!t->frame) return Fail("cannot allocate a picture");
     if (!IsPlanarYuv8(c->pix_fmt)) {
       t->yuvFrame = AllocPicture(AV_PIX_FMT_YUV420P);
-      t->scaler = lib::sws_getContext(spec_.width, spec_.height, AV_PIX_FMT_YUV420P, spec_.width, spec_.height,
-                                      c->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
+      t->scaler = lib::sws_getContext(spec_.width, spec_.height, AV_PIX_FMT_YUV420P, spec_.width,
+                                      spec_.height, c->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
       if (!t->yuvFrame || !t->scaler)
         return Fail(std::string("cannot convert pictures to ") + lib::av_get_pix_fmt_name(c->pix_fmt));
     }
@@ -242,7 +250,8 @@ class Writer {
           found = true;
         }
       }
-      if (!found) return Fail("encoder '" + name + "' cannot take " + std::to_string(spec_.channels) + " channels");
+      if (!found)
+        return Fail("encoder '" + name + "' cannot take " + std::to_string(spec_.channels) + " channels");
     }
     c->time_base = AVRational{1, c->sample_rate};
     c->thread_count = 1;
@@ -254,7 +263,8 @@ class Writer {
 
     const bool variable = codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;
     t->frameSamples = (c->frame_size > 0 && !variable) ? c->frame_size : kDefaultAudioFrameSamples;
-    t->shortLastFrame = variable || c->frame_size <= 0 || (codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
+    t->shortLastFrame =
+        variable || c->frame_size <= 0 || (codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
     t->endPts = std::max<int64_t>(1, std::llround(spec_.seconds * c->sample_rate));
     t->frame = lib::av_frame_alloc();
     if (!t->frame) return Fail("out of memory");
@@ -325,11 +335,10 @@ class Writer {
   }
 
   // Source start (µs) of subtitle event i.
-  int64_t SubtitleStartUs(int i) const {
-    return int64_t(spec_.seconds * 1e6 * i / kSubtitleEvents) + 100000;
-  }
+  int64_t SubtitleStartUs(int i) const { return int64_t(spec_.seconds * 1e6 * i / kSubtitleEvents) + 100000; }
   int64_t SubtitleLengthUs() const {
-    return std::max<int64_t>(100000, std::min<int64_t>(500000, int64_t(spec_.seconds * 1e6 / kSubtitleEvents) - 200000));
+    return std::max<int64_t>(
+        100000, std::min<int64_t>(500000, int64_t(spec_.seconds * 1e6 / kSubtitleEvents) - 200000));
   }
 
   // Source time (µs) of the next thing a track produces.
@@ -440,17 +449,26 @@ class Writer {
         const int index = planar ? i : i * channels + c;
         uint8_t* base = f->data[planar ? c : 0];
         switch (lib::av_get_packed_sample_fmt(format)) {
-          case AV_SAMPLE_FMT_U8: base[index] = uint8_t(128 + std::lround(value * 127)); break;
-          case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(base)[index] = int16_t(std::lround(value * 32767)); break;
+          case AV_SAMPLE_FMT_U8:
+            base[index] = uint8_t(128 + std::lround(value * 127));
+            break;
+          case AV_SAMPLE_FMT_S16:
+            reinterpret_cast<int16_t*>(base)[index] = int16_t(std::lround(value * 32767));
+            break;
           case AV_SAMPLE_FMT_S32:
             reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0));
             break;
           case AV_SAMPLE_FMT_S64:
             reinterpret_cast<int64_t*>(base)[index] = int64_t(std::llround(value * 9.2e18));
             break;
-          case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(base)[index] = float(value); break;
-          case AV_SAMPLE_FMT_DBL: reinterpret_cast<double*>(base)[index] = value; break;
-          default: break;
+          case AV_SAMPLE_FMT_FLT:
+            reinterpret_cast<float*>(base)[index] = float(value);
+            break;
+          case AV_SAMPLE_FMT_DBL:
+            reinterpret_cast<double*>(base)[index] = value;
+            break;
+          default:
+            break;
         }
       }
     }
@@ -469,7 +487,8 @@ class Writer {
     sub.pts = startUs + JumpFor(startUs, kMicroseconds);
     sub.num_rects = 1;
     sub.rects = static_cast<AVSubtitleRect**>(lib::av_mallocz(sizeof(AVSubtitleRect*)));
-    AVSubtitleRect* r = sub.rects ? static_cast<AVSubtitleRect*>(lib::av_mallocz(sizeof(AVSubtitleRect))) : nullptr;
+    AVSubtitleRect* r =
+        sub.rects ? static_cast<AVSubtitleRect*>(lib::av_mallocz(sizeof(AVSubtitleRect))) : nullptr;
     if (!r) {
       lib::avsubtitle_free(&sub);
       return Fail("out of memory");
@@ -578,7 +597,9 @@ MediaSpec AviSpec(double seconds) {
 bool WriteMedia(const std::string& path, const MediaSpec& spec, std::string* error) {
   LoadConverterLibraries();
   if (!FFLoader().LibrariesLoaded(kConverterLibraries)) {
-    if (error) *error = "Cannot write '" + path + "': the media libraries are not loaded (" + FFLoader().LastError() + ")";
+    if (error)
+      *error =
+          "Cannot write '" + path + "': the media libraries are not loaded (" + FFLoader().LastError() + ")";
     return false;
   }
   bool ok;

@@ -20,23 +20,30 @@
 namespace testsupport {
 
 struct MediaSpec {
-  std::string container;             // muxer short name: "avi", "mp4", "mpegts", "wav", "mp3", "matroska", ...
-  std::string videoCodec;            // encoder name, empty = no video: "mpeg4", "libx264", "mpeg2video", "mjpeg"
-  std::string videoTag;              // optional four-character code, e.g. "XVID"
+  // Muxer short name: "avi", "mp4", "mpegts", "wav", "mp3", "matroska", ...
+  // Empty: the muxer the library picks for the file name.
+  std::string container;
+  // Video encoder name, empty = no video: "mpeg4", "libx264", "mpeg2video", "mjpeg", ...
+  std::string videoCodec;
+  std::string videoTag;  // optional four-character code, e.g. "XVID"
   int width = 320, height = 240;
   AVRational frameRate{25, 1};
-  std::vector<std::string> audioCodecs;  // one encoder per audio stream: "libmp3lame", "aac", "mp2", "pcm_s16le"
+  // One encoder per audio stream: "libmp3lame", "aac", "mp2", "pcm_s16le", ...
+  std::vector<std::string> audioCodecs;
   int sampleRate = 44100, channels = 2;
-  bool bitmapSubtitle = false;       // add a dvd_subtitle (bitmap) stream with a few events
+  bool bitmapSubtitle = false;  // add a dvd_subtitle (bitmap) stream with a few events
   double seconds = 2.0;
-  int64_t timestampJumpAt = -1;      // µs of source time from which all timestamps jump forward by timestampJump
-  int64_t timestampJump = 30000000;  // µs
-  int videoBitRate = 0;              // 0 = the encoder's default
-  int gopSize = 12;                  // key frame distance of the video encoder
-  int maxBFrames = 0;                // B-frames (reordered pictures) the video encoder may use
-  std::string pixelFormat;           // video pixel format ("yuv422p", ...); empty = the encoder's first
-  std::vector<std::string> audioLanguages;  // "language" tag per audio stream (shorter list = fewer tags)
-  std::string textSubtitleCodec;     // add a text subtitle stream with this encoder: "subrip", "ass", "mov_text"
+  // µs of source time from which all timestamps jump forward by timestampJump (µs).
+  int64_t timestampJumpAt = -1;
+  int64_t timestampJump = 30000000;
+  int videoBitRate = 0;     // 0 = the encoder's default
+  int gopSize = 12;         // key frame distance of the video encoder
+  int maxBFrames = 0;       // B-frames (reordered pictures) the video encoder may use
+  std::string pixelFormat;  // video pixel format ("yuv422p", ...); empty = the encoder's first
+  // "language" tag per audio stream (a shorter list tags fewer streams).
+  std::vector<std::string> audioLanguages;
+  // Adds a text subtitle stream with this encoder: "subrip", "ass", "mov_text".
+  std::string textSubtitleCodec;
   std::map<std::string, std::string> metadata;  // container tags, e.g. {"title", "..."}
 };
 
@@ -65,12 +72,12 @@ std::string GarbageFile(const std::string& name, size_t bytes);
 // (later calls return the cached path); a failure to write is reported as a
 // failure of the calling test. Other tests use the same file: treat it as
 // read-only and copy it first (TruncatedCopy(path, 1.0, name)) to change it.
-std::string AviMpeg4Mp3();         // MPEG-4 video (XVID tag) + MP3 audio in AVI, 2 s
-std::string Mp4H264Aac();          // H.264 (libx264) + AAC in MP4, 2 s
-std::string TsMpeg2Mp2Jump();      // MPEG-2 video + MP2 in MPEG-TS, 4 s of source, timestamps jump 30 s at 2 s
-std::string WavPcm();              // PCM s16le WAV, stereo 44.1 kHz, 2 s
-std::string Mp3Only();             // MP3 audio only, 2 s
-std::string TwoAudioStreams();     // MPEG-4 video + MP3 + AAC in matroska, 2 s
+std::string AviMpeg4Mp3();      // MPEG-4 video (XVID tag) + MP3 audio in AVI, 2 s
+std::string Mp4H264Aac();       // H.264 (libx264) + AAC in MP4, 2 s
+std::string TsMpeg2Mp2Jump();   // MPEG-2 video + MP2 in MPEG-TS, 4 s of source, timestamps jump 30 s at 2 s
+std::string WavPcm();           // PCM s16le WAV, stereo 44.1 kHz, 2 s
+std::string Mp3Only();          // MP3 audio only, 2 s
+std::string TwoAudioStreams();  // MPEG-4 video + MP3 + AAC in matroska, 2 s
 std::string WithBitmapSubtitle();  // MPEG-4 video + MP3 + dvd_subtitle (3 events) in matroska, 2 s
 std::string ChineseNamed();        // TempDir()+"/测试视频.avi": MPEG-4 + MP3, 1 s
 std::string WithTextSubtitle();    // MPEG-4 video + MP3 + subrip (3 events) in matroska, 2 s
