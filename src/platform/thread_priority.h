@@ -1,0 +1,30 @@
+// Thread priorities as niceness of the calling thread.
+#pragma once
+
+namespace platform {
+
+enum TThreadPriority : int {
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical,
+};
+
+// Niceness for a priority: idle 19, lowest 15, lower 10, normal 0; the
+// higher ones ask for -5, -10 and -15.
+int NicenessFor(TThreadPriority priority);
+
+// Sets the calling thread's niceness for the priority (an ordinal of
+// TThreadPriority; values outside the range are clamped). When the system
+// does not allow the raise, a higher priority is set as normal. Returns
+// false when even that is refused (an unprivileged thread cannot lower its
+// niceness again once it raised it).
+bool SetCurrentThreadPriority(int level);
+
+// The calling thread's niceness.
+int CurrentThreadNiceness();
+
+}  // namespace platform

@@ -1,0 +1,153 @@
+// Paths, floating-point set-up, thread priorities and the outside world.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "platform/code_page.h"
+#include "platform/floating_point.h"
+#include "platform/outside.h"
+#include "platform/paths.h"
+#include "platform/recording_outside.h"
+#include "platform/system_outside.h"
+#include "platform/thread_priority.h"
+#include "support/temp_dir.h"
+
+TEST(Paths, SplitAndJoinWithSlashes) {
+  EXPECT_EQ(platform::WithTrailingSlash(std::string("/a/b")), "/a/b/");
+  EXPECT_EQ(platform::WithTrailingSlash(std::string("/a/b/")), "/a/b/");
+  EXPECT_EQ(platform::WithTrailingSlash(std::wstring(L"/视频/")), L"/视频/");
+  EXPECT_EQ(platform::FolderPart(std::string("/a/b.avi")), "/a/");
+  EXPECT_EQ(platform::FilePart(std::string("/a/b.avi")), "b.avi");
+  EXPECT_EQ(platform::FolderPart(std::string("b.avi")), "");
+  EXPECT_EQ(platform::FilePart(std::wstring(L"/a/视频.avi")), L"视频.avi");
+
+  const std::string folder = platform::ExecutableFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(platform::IsExistingFolder(folder));
+}
+
+TEST(Paths, ExistingFilesAndTheirSizes) {
+  const std::string dir = testsupport::MakeTempSubdir("paths");
+  const std::string file = dir + "/" + "视频.bin";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << std::string(1234, 'x');
+  }
+  EXPECT_TRUE(platform::IsExistingFile(file));
+  EXPECT_TRUE(platform::IsExistingFile(platform::Widen(file)));
+  EXPECT_EQ(platform::FileSizeOnDisk(platform::Widen(file)), 1234);
+  EXPECT_FALSE(platform::IsExistingFile(dir));
+  EXPECT_FALSE(platform::IsExistingFile(dir + "/missing"));
+  EXPECT_EQ(platform::FileSizeOnDisk(file), 1234);
+  EXPECT_EQ(platform::FileSizeOnDisk(dir), -1);
+  EXPECT_EQ(platform::FileSizeOnDisk(dir + "/missing"), -1);
+}
+
+TEST(FloatingPoint, SetupMasksEveryExceptionInNewThreadsAndRestores) {
+  feenableexcept(FE_DIVBYZERO | FE_INVALID);
+  {
+    platform::FloatingPointSetup setup;
+    EXPECT_TRUE(platform::AllFloatingPointExceptionsMasked());
+    bool maskedInThread = false;
+    std::thread t([&] { maskedInThread = platform::AllFloatingPointExceptionsMasked(); });
+    t.join();
+    EXPECT_TRUE(maskedInThread);
+  }
+  EXPECT_EQ(fegetexcept(), FE_DIVBYZERO | FE_INVALID);
+  fedisableexcept(FE_ALL_EXCEPT);
+}
+
+TEST(ThreadPriority, LowersNicenessOfTheCallingThreadOnly) {
+  EXPECT_EQ(platform::NicenessFor(platform::tpIdle), 19);
+  EXPECT_EQ(platform::NicenessFor(platform::tpLowest), 15);
+  EXPECT_EQ(platform::NicenessFor(platform::tpLower), 10);
+  EXPECT_EQ(platform::NicenessFor(platform::tpNormal), 0);
+  const int before = platform::CurrentThreadNiceness();
+  int inThread = 0, afterHigher = 0;
+  bool higherOk = false;
+  std::thread t([&] {
+    EXPECT_TRUE(platform::SetCurrentThreadPriority(platform::tpLower));
+    inThread = platform::CurrentThreadNiceness();
+    higherOk = platform::SetCurrentThreadPriority(platform::tpHighest);
+    afterHigher = platform::CurrentThreadNiceness();
+  });
+  t.join();
+  EXPECT_EQ(inThread, 10);
+  EXPECT_EQ(platform::CurrentThreadNiceness(), before);
+  // A raise that is not allowed is reported, and never leaves the thread
+  // above normal without permission.
+  if (higherOk) {
+    EXPECT_LE(afterHigher, 0);
+  }
+}
+
+TEST(Outside, RecordingFakeTakesThePlaceOfTheRealOne) {
+  platform::Outside* real = &platform::TheOutside();
+  {
+    platform::RecordingOutside fake;
+    EXPECT_EQ(&platform::TheOutside(), &fake);
+    fake.SetDownload("http://example.invalid/version.ini", "[Version]\nv=2\n");
+    const std::string target = testsupport::TempPath("version.ini");
+    EXPECT_TRUE(platform::TheOutside().OpenWithDefaultHandler("/tmp/out/"));
+    EXPECT_TRUE(platform::TheOutside().DownloadToFile("http://example.invalid/version.ini", target, nullptr));
+    std::string error;
+    EXPECT_FALSE(platform::TheOutside().DownloadToFile("http://example.invalid/other", target, &error));
+    EXPECT_FALSE(error.empty());
+    fake.SetResult(false);
+    EXPECT_FALSE(platform::TheOutside().PowerOff());
+    EXPECT_FALSE(platform::TheOutside().PlaySoundFile("sounds/cam.wav"));
+    EXPECT_EQ(fake.Calls(), (std::vector<std::string>{"open /tmp/out/",
+                                                      "download http://example.invalid/version.ini " + target,
+                                                      "download http://example.invalid/other " + target, "poweroff",
+                                                      "sound sounds/cam.wav"}));
+    std::ifstream in(target);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "[Version]");
+  }
+  EXPECT_EQ(&platform::TheOutside(), real);
+}
+
+TEST(Outside, LockFileComesFromTheEnvironmentOrTheMachineFolder) {
+  const char* old = std::getenv(platform::kLockFileEnvironment);
+  const std::string saved = old ? old : "";
+  unsetenv(platform::kLockFileEnvironment);
+  EXPECT_EQ(platform::LockFilePath(), "/etc/quvexa/lock.ini");
+
+  const std::string path = testsupport::TempPath("lock.ini");
+  setenv(platform::kLockFileEnvironment, path.c_str(), 1);
+  platform::SystemOutside system;
+  EXPECT_FALSE(system.ReadLockFile().exists);  // no file
+  {
+    std::ofstream(path) << "[check_psp]\n";
+  }
+  platform::LockFileEntry entry = system.ReadLockFile();
+  EXPECT_TRUE(entry.exists);  // the section alone counts
+  EXPECT_EQ(entry.value, "");
+  {
+    std::ofstream(path) << "[Check_PsP]\nps=abc\n";
+  }
+  EXPECT_EQ(system.ReadLockFile().value, "abc");
+  if (old)
+    setenv(platform::kLockFileEnvironment, saved.c_str(), 1);
+  else
+    unsetenv(platform::kLockFileEnvironment);
+}
+
+TEST(Outside, DetachedProgramsReportWhetherTheyStarted) {
+  EXPECT_TRUE(platform::StartDetachedProgram({"true"}));
+  EXPECT_FALSE(platform::StartDetachedProgram({"/nonexistent/program"}));
+  platform::SystemOutside system;
+  EXPECT_FALSE(system.PlaySoundFile("x.wav"));  // no player registered
+  std::string played;
+  system.SetSoundPlayer([&](const std::string& f) {
+    played = f;
+    return true;
+  });
+  EXPECT_TRUE(system.PlaySoundFile("x.wav"));
+  EXPECT_EQ(played, "x.wav");
+}
