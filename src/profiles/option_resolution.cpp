@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "profiles/file_names.h"
+#include "profiles/output_catalogue.h"
 
 namespace profiles {
 namespace {
@@ -284,6 +285,14 @@ TResolveResult ResolveOptions(const TDialogChoices& dialog, std::string_view out
                               TJobChoice& choice) {
   TResolveResult result;
   result.CutTimes = dialog.CutTimes;
+  // Without a type every list is empty and nothing can be resolved; send the
+  // user back to the chooser instead of failing on the first number.
+  if (dialog.Captions[olVideoCodec].empty() && dialog.Captions[olAudioCodec].empty()) {
+    result.Status = rsNoType;
+    result.Message = kChooseTypeMessage;
+    result.Error = "No output type chosen";
+    return result;
+  }
   TJobChoice resolved = choice;
   try {
     result.Status = Resolve(dialog, outputFolder, resolved, result);

@@ -49,12 +49,13 @@ enum TResolveStatus {
   rsOk,             // choice updated; the dialogs may close
   rsCutRangeError,  // one of the two cut-range messages; the dialogs stay open
   rsInvalidValue,   // a caption or time that is not a number; the dialogs stay open
+  rsNoType,         // the lists are empty because no output type was chosen
 };
 
 struct TResolveResult {
   TResolveStatus Status = rsOk;
   std::string Message;  // Chinese text for the message box (empty on success)
-  std::string Error;    // English text for the log (rsInvalidValue only)
+  std::string Error;    // English text for the log (rsInvalidValue and rsNoType)
   TCutTimes CutTimes;   // the time edits as they should now read (empty ones become "00")
 };
 

@@ -32,6 +32,10 @@ struct TOutputType {
   bool AudioOnly;
 };
 
+// Shown (caption "提示", information icon) when the chooser is clicked or
+// confirmed while no row is selected.
+inline constexpr std::string_view kChooseTypeMessage = "请选择一个要转换的类型,然后点击“下一步”按钮！";
+
 // Number of catalogue entries.
 constexpr int kOutputTypeCount = 81;
 

@@ -217,14 +217,20 @@ TEST(OptionResolution, FailedConfirmationChangesNothing) {
 }
 
 TEST(OptionResolution, TextsThatAreNoNumbersAreRefused) {
-  // No type: every list is empty, the bit-rate conversion fails.
+  // No type: every list is empty; the user is sent back to the chooser.
   auto none = Prepare(499);
   const TJobChoice before = none.Choice;
   const TResolveResult result = Resolve(none);
-  EXPECT_EQ(result.Status, rsInvalidValue);
-  EXPECT_FALSE(result.Message.empty());
-  EXPECT_FALSE(result.Error.empty());
+  EXPECT_EQ(result.Status, rsNoType);
+  EXPECT_EQ(result.Message, "请选择一个要转换的类型,然后点击“下一步”按钮！");
   EXPECT_EQ(none.Choice.Pending, before.Pending);
+
+  auto noBitrate = Prepare(500);
+  noBitrate.Dialog.Captions[olVideoBitrate].clear();
+  const TResolveResult bad = Resolve(noBitrate);
+  EXPECT_EQ(bad.Status, rsInvalidValue);
+  EXPECT_FALSE(bad.Message.empty());
+  EXPECT_FALSE(bad.Error.empty());
 
   auto pasted = Prepare(512);
   SetCut(pasted, {"00", "00", "1a", "00", "01", "00"});
