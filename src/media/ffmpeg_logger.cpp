@@ -6,10 +6,9 @@
 #include <cassert>
 #include <cctype>
 #include <cstdio>
-#include <atomic>
 #include <map>
-#include <vector>
 #include <stdexcept>
+#include <vector>
 
 #include "media/library_tables.h"
 #include "platform/main_thread.h"
@@ -17,6 +16,7 @@
 namespace {
 
 // Current library level number: the filter the library callback applies.
+// Changed only by ApplyLogLevel.
 std::atomic<int> gLibraryLevel{AV_LOG_INFO};
 
 std::mutex& InstanceLock() {
@@ -25,16 +25,18 @@ std::mutex& InstanceLock() {
 }
 TFFLogger* gInstance = nullptr;  // guarded by InstanceLock()
 
-// Unfinished library text per thread.
+// Unfinished library text per thread; an entry lives while its thread has
+// text pending.
 struct PendingLines {
   std::mutex lock;
   std::map<uint32_t, std::string> byThread;  // guarded by lock
 };
 PendingLines& Pending() {
-  static PendingLines* p = new PendingLines();
+  static PendingLines* p = new PendingLines();  // library threads may log until the process ends
   return *p;
 }
 
+// Formats into a 2048-byte buffer, or a larger one when the text does not fit.
 std::string VFormat(const char* format, va_list args) {
   char buf[2048];
   va_list copy;
@@ -44,23 +46,55 @@ std::string VFormat(const char* format, va_list args) {
   if (n < 0) return std::string();
   if (size_t(n) < sizeof buf) return std::string(buf, size_t(n));
   std::string big(size_t(n) + 1, '\0');
-  std::vsnprintf(big.data(), big.size(), format, args);
+  va_copy(copy, args);
+  std::vsnprintf(big.data(), big.size(), format, copy);
+  va_end(copy);
   big.resize(size_t(n));
   return big;
 }
 
 }  // namespace
 
+// Holds the process-wide logger for one use, so that its destructor waits
+// for the use to end instead of freeing it underneath.
+class LoggerUse {
+ public:
+  // With create, makes a logger without an owner when none exists.
+  explicit LoggerUse(bool create) {
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> guard(InstanceLock());
+        if (gInstance) {
+          logger_ = gInstance;
+          ++logger_->users_;
+          return;
+        }
+      }
+      if (!create) return;
+      try {
+        new TFFLogger();  // without an owner: lives until the process ends
+      } catch (const std::logic_error&) {
+        // Another thread created one at the same moment; use that.
+      }
+    }
+  }
+  ~LoggerUse() {
+    if (logger_) --logger_->users_;
+  }
+  TFFLogger* get() const { return logger_; }
+
+ private:
+  TFFLogger* logger_ = nullptr;
+};
+
 uint32_t CurrentThreadId() { return uint32_t(::syscall(SYS_gettid)); }
 
 int LogLevelToLibraryLevel(TLogLevel level) { return (int(level) - 1) * 8; }
 
 TLogLevel LibraryLevelToLogLevel(int n) {
-  int t = n / 8 + 1;
-  if (n < 0 && n / 8 == 0) t = 1;  // -7…-1 truncate to 0 → llPanic
-  if (n <= -8) t = 0;
-  if (t < 0) t = 0;
-  if (t > 7) t = 7;
+  const int t = n / 8 + 1;  // C++ division truncates toward zero
+  if (t < 0) return llQuiet;
+  if (t > int(llDebug)) return llDebug;
   return TLogLevel(t);
 }
 
@@ -71,17 +105,16 @@ TFFLogger::TFFLogger() : level_(LibraryLevelToLogLevel(gLibraryLevel)) {
 }
 
 TFFLogger::~TFFLogger() {
-  std::lock_guard<std::mutex> guard(InstanceLock());
-  if (gInstance == this) gInstance = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(InstanceLock());
+    if (gInstance == this) gInstance = nullptr;
+  }
+  platform::WaitServingMainThread([this] { return users_.load() == 0; }, 1);
 }
 
 TFFLogger& DefaultLogger() {
-  {
-    std::lock_guard<std::mutex> guard(InstanceLock());
-    if (gInstance) return *gInstance;
-  }
-  // Without an owner: lives until the process ends.
-  return *new TFFLogger();
+  LoggerUse use(true);
+  return *use.get();
 }
 
 TFFLogger* CurrentLogger() {
@@ -113,10 +146,19 @@ void TFFLogger::SetLogLevelByName(const std::string& name) {
       return;
     }
   }
+  const std::string error = "'" + name + "' is not a valid integer value";
   size_t used = 0;
-  int number = std::stoi(name, &used);  // throws std::invalid_argument / out_of_range
-  if (used != name.size()) throw std::invalid_argument("'" + name + "' is not a valid integer value");
-  SetLogLevel(LibraryLevelToLogLevel(number));
+  long number = 0;
+  try {
+    number = std::stol(name, &used);
+  } catch (const std::exception&) {
+    throw std::invalid_argument(error);
+  }
+  if (used != name.size() || name.empty() || std::isspace(static_cast<unsigned char>(name[0])))
+    throw std::invalid_argument(error);
+  if (number < -1000) number = -1000;  // far beyond both ends of the scale
+  if (number > 1000) number = 1000;
+  SetLogLevel(LibraryLevelToLogLevel(int(number)));
 }
 
 void TFFLogger::SetOnLog(TLogEvent handler) {
@@ -150,14 +192,19 @@ void TFFLogger::Log(const void* sender, TLogLevel level, const std::string& text
 }
 
 void TFFLogger::LogFmt(const void* sender, TLogLevel level, const char* format, ...) {
-  if (!Passes(level)) return;
   va_list args;
   va_start(args, format);
-  std::string text = VFormat(format, args);
+  LogV(sender, level, format, args);
   va_end(args);
-  Deliver(sender, CurrentThreadId(), level, text);
 }
 
+void TFFLogger::LogV(const void* sender, TLogLevel level, const char* format, va_list args) {
+  if (!Passes(level)) return;
+  Deliver(sender, CurrentThreadId(), level, VFormat(format, args));
+}
+
+// The four values travel together in one call, so no other thread's message
+// can overwrite them on the way.
 void TFFLogger::Deliver(const void* sender, uint32_t threadId, TLogLevel level, const std::string& text) {
   TLogEvent handler;
   {
@@ -165,7 +212,7 @@ void TFFLogger::Deliver(const void* sender, uint32_t threadId, TLogLevel level, 
     handler = onLog_;
   }
   if (!handler) return;
-  if (TriggerEventInMainThread)
+  if (triggerInMainThread_)
     platform::CallInMainThread([&] { handler(sender, threadId, level, text); });
   else
     handler(sender, threadId, level, text);
@@ -175,15 +222,14 @@ void TFFLogger::LibraryCallback(void* context, int level, const char* format, va
   if (level > gLibraryLevel) return;
   std::string prefix;
   if (context) {
-    AVClass* cls = *static_cast<AVClass**>(context);
-    if (cls && cls->item_name) {
-      char p[512];
-      std::snprintf(p, sizeof p, "[%s @ %0*llX]", cls->item_name(context), int(2 * sizeof(void*)),
-                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(context)));
-      prefix = p;
-    }
+    const AVClass* cls = *static_cast<AVClass**>(context);
+    const char* name = cls ? (cls->item_name ? cls->item_name(context) : cls->class_name) : nullptr;
+    char p[512];
+    std::snprintf(p, sizeof p, "[%s @ %0*llX]", name ? name : "NULL", int(2 * sizeof(void*)),
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(context)));
+    prefix = p;
   }
-  std::string message = VFormat(format, args);
+  const std::string message = VFormat(format, args);
   const uint32_t tid = CurrentThreadId();
 
   std::vector<std::string> lines;
@@ -192,7 +238,7 @@ void TFFLogger::LibraryCallback(void* context, int level, const char* format, va
     std::lock_guard<std::mutex> guard(pending.lock);
     std::string& entry = pending.byThread[tid];
     if (entry.empty())
-      entry = prefix + message;
+      entry = prefix + message;  // a prefix only ever starts a line
     else
       entry += message;
     size_t nl;
@@ -200,22 +246,24 @@ void TFFLogger::LibraryCallback(void* context, int level, const char* format, va
       lines.push_back(entry.substr(0, nl));
       entry.erase(0, nl + 1);
     }
+    if (entry.empty()) pending.byThread.erase(tid);
   }
   if (lines.empty()) return;
-  TFFLogger* logger = CurrentLogger();
-  if (!logger) return;
-  TLogLevel logLevel = LibraryLevelToLogLevel(level);
-  for (const std::string& line : lines) logger->Deliver(logger, tid, logLevel, line);
+  LoggerUse use(false);
+  if (!use.get()) return;
+  const TLogLevel logLevel = LibraryLevelToLogLevel(level);
+  for (const std::string& line : lines) use.get()->Deliver(use.get(), tid, logLevel, line);
 }
 
 void Log(const void* sender, TLogLevel level, const std::string& text) {
-  DefaultLogger().Log(sender, level, text);
+  LoggerUse use(true);
+  use.get()->Log(sender, level, text);
 }
 
 void LogFmt(const void* sender, TLogLevel level, const char* format, ...) {
+  LoggerUse use(true);
   va_list args;
   va_start(args, format);
-  std::string text = VFormat(format, args);
+  use.get()->LogV(sender, level, format, args);
   va_end(args);
-  DefaultLogger().Log(sender, level, text);
 }

@@ -3,6 +3,7 @@
 // lines, per thread) and the messages of our components.
 #pragma once
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
@@ -35,6 +36,9 @@ class TFFLogger : public TFFBaseComponent {
   // Becomes the process-wide instance; a second live instance is a
   // programming error ("Allow creating only one instance of TFFLogger.").
   TFFLogger();
+  // Clears the process-wide instance, then waits (serving main-thread calls
+  // when on the main thread) until no other thread is still delivering
+  // through this logger.
   ~TFFLogger() override;
 
   TLogLevel LogLevel() const;
@@ -44,16 +48,22 @@ class TFFLogger : public TFFBaseComponent {
   // Throws std::invalid_argument for other text.
   void SetLogLevelByName(const std::string& name);
 
-  bool TriggerEventInMainThread = true;
+  // Whether OnLog runs on the main thread (the calling thread waits for it).
+  bool TriggerEventInMainThread() const { return triggerInMainThread_; }
+  void SetTriggerEventInMainThread(bool value) { triggerInMainThread_ = value; }
   void SetOnLog(TLogEvent handler);
 
   // Installs the library callback and applies the level.
   void HookLibraryLog();
   void ApplyLogLevel();
 
+  // A message of our own: dropped without OnLog or when more detailed than
+  // LogLevel (llVerbose passes unless LogLevel is llQuiet); formatted only
+  // when it passes.
   void Log(const void* sender, TLogLevel level, const std::string& text);
   void LogFmt(const void* sender, TLogLevel level, const char* format, ...)
       __attribute__((format(printf, 4, 5)));
+  void LogV(const void* sender, TLogLevel level, const char* format, va_list args);
 
   // Entry for the libraries' log callback (also used by tests).
   static void LibraryCallback(void* context, int level, const char* format, va_list args);
@@ -62,15 +72,21 @@ class TFFLogger : public TFFBaseComponent {
   bool Passes(TLogLevel level) const;
   void Deliver(const void* sender, uint32_t threadId, TLogLevel level, const std::string& text);
 
+  friend class LoggerUse;
+
   mutable std::mutex lock_;  // guards level_ and onLog_
   TLogLevel level_;
   TLogEvent onLog_;
-  std::mutex deliverLock_;  // one message's values travel together to OnLog
+  std::atomic<bool> triggerInMainThread_{true};
+  // Threads that found this logger as the instance and are still using it;
+  // changed under the instance lock, waited for by the destructor.
+  std::atomic<int> users_{0};
 };
 
 // The process-wide logger, created without an owner when none exists.
 TFFLogger& DefaultLogger();
-// The instance if one exists, else nullptr (never creates one).
+// The instance if one exists, else nullptr (never creates one). Only for
+// the thread that owns the logger: another thread may destroy it.
 TFFLogger* CurrentLogger();
 
 // Shorthands for components: log through the default logger.
