@@ -29,6 +29,8 @@ void TCustomFFmpeg::ResetTask() {
   join_ = false;
   useVideoFilters_ = false;
   openError_.clear();
+  defaultsList_.clear();
+  ResetRunState();
   TotalDuration = -1;
 }
 

@@ -143,6 +143,8 @@ class TCustomFFmpeg : public TTaskRunner {
   // name=value lines of the output being configured: the def_ defaults and
   // every codec/preset/size/filter line of its option text, in order.
   std::vector<std::pair<std::string, std::string>> defaultsList_;
+  // Channel layout of the last audio input stream opened (for new audio streams).
+  AVChannelLayout inputLayout_{};
 
  private:
   // Option helpers (options_*.cpp).
