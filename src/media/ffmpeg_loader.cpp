@@ -1,15 +1,22 @@
 #include "media/ffmpeg_loader.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <cstdio>
 #include <stdexcept>
 #include <vector>
 
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -100,22 +107,75 @@ void Unbind(TLibraryKind kind) {
   for (const Entry& e : *kLibraries[kind].entries) *e.slot = nullptr;
 }
 
-bool IsExistingFile(const std::string& path) {
+// The DT_NEEDED names of a 64-bit ELF shared object; empty when the file
+// is not one or cannot be read. Every offset is checked against the file.
+std::vector<std::string> NeededLibraries(const std::string& path) {
+  std::vector<std::string> names;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return names;
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  if (::fstat(fd, &st) != 0 || st.st_size < off_t(sizeof(Elf64_Ehdr))) {
+    ::close(fd);
+    return names;
+  }
+  const size_t size = size_t(st.st_size);
+  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (map == MAP_FAILED) return names;
+  const auto* base = static_cast<const uint8_t*>(map);
+  auto inside = [size](uint64_t off, uint64_t len) { return off <= size && len <= size - off; };
+  const auto* eh = reinterpret_cast<const Elf64_Ehdr*>(base);
+  if (std::memcmp(eh->e_ident, ELFMAG, SELFMAG) == 0 && eh->e_ident[EI_CLASS] == ELFCLASS64 &&
+      eh->e_phentsize == sizeof(Elf64_Phdr) && inside(eh->e_phoff, uint64_t(eh->e_phnum) * sizeof(Elf64_Phdr))) {
+    const auto* ph = reinterpret_cast<const Elf64_Phdr*>(base + eh->e_phoff);
+    const Elf64_Phdr* dynamic = nullptr;
+    for (int i = 0; i < eh->e_phnum; ++i)
+      if (ph[i].p_type == PT_DYNAMIC) dynamic = &ph[i];
+    if (dynamic && inside(dynamic->p_offset, dynamic->p_filesz)) {
+      const auto* dyn = reinterpret_cast<const Elf64_Dyn*>(base + dynamic->p_offset);
+      const size_t count = dynamic->p_filesz / sizeof(Elf64_Dyn);
+      uint64_t strtab = 0;
+      std::vector<uint64_t> needed;
+      for (size_t i = 0; i < count && dyn[i].d_tag != DT_NULL; ++i) {
+        if (dyn[i].d_tag == DT_STRTAB) strtab = dyn[i].d_un.d_ptr;
+        if (dyn[i].d_tag == DT_NEEDED) needed.push_back(dyn[i].d_un.d_val);
+      }
+      // The string table's address, mapped back to a file offset.
+      uint64_t strOffset = 0;
+      bool found = false;
+      for (int i = 0; i < eh->e_phnum && !found; ++i) {
+        if (ph[i].p_type == PT_LOAD && strtab >= ph[i].p_vaddr && strtab < ph[i].p_vaddr + ph[i].p_filesz) {
+          strOffset = strtab - ph[i].p_vaddr + ph[i].p_offset;
+          found = true;
+        }
+      }
+      for (uint64_t n : needed) {
+        if (!found || !inside(strOffset, n) || strOffset + n >= size) break;
+        const char* name = reinterpret_cast<const char*>(base + strOffset + n);
+        names.emplace_back(name, strnlen(name, size - (strOffset + n)));
+      }
+    }
+  }
+  ::munmap(map, size);
+  return names;
 }
 
-std::string WithTrailingSlash(const std::string& folder) {
-  if (folder.empty() || folder.back() == '/') return folder;
-  return folder + "/";
+// Loads, lowest first, the libraries that dir + fileName needs and that lie
+// in dir, so that the dynamic linker takes them from there and not from the
+// system (it reuses an already loaded object of the same name). Their
+// handles are added to `handles`; the caller closes them once the library
+// itself is loaded and holds its own references.
+void LoadSiblingsFirst(const std::string& dir, const std::string& fileName, std::vector<std::string>& visited,
+                       std::vector<void*>& handles) {
+  visited.push_back(fileName);
+  for (const std::string& dep : NeededLibraries(dir + fileName)) {
+    if (dep.find('/') != std::string::npos) continue;
+    if (std::find(visited.begin(), visited.end(), dep) != visited.end()) continue;
+    if (!platform::IsExistingFile(dir + dep)) continue;
+    LoadSiblingsFirst(dir, dep, visited, handles);
+    if (void* h = dlopen((dir + dep).c_str(), RTLD_NOW | RTLD_GLOBAL)) handles.push_back(h);
+  }
 }
-
-// Dependencies among the media libraries, lowest first. A library loaded from
-// a private folder must find its siblings there, not in the system: the
-// dynamic linker reuses an already loaded object with the same soname, so the
-// siblings that precede it in this order are loaded from the folder first.
-const TLibraryKind kDependencyOrder[] = {lkAVUtil,   lkSwResample, lkSwScale, lkAVCodec,
-                                         lkAVFormat, lkAVFilter,   lkAVDevice};
 
 }  // namespace
 
@@ -132,25 +192,25 @@ std::string TFFmpegLoader::LibraryFileName(TLibraryKind kind) {
 }
 
 void* LoadLibraryInFolder(const std::string& folder, const std::string& fileName, std::string& error) {
-  if (!folder.empty() && IsExistingFile(WithTrailingSlash(folder) + fileName)) {
-    const std::string dir = WithTrailingSlash(folder);
-    for (TLibraryKind dep : kDependencyOrder) {
-      const std::string depName = TFFmpegLoader::LibraryFileName(dep);
-      if (depName == fileName) break;
-      if (IsExistingFile(dir + depName)) {
-        // Kept for the life of the process; only the named library's own
-        // handle is released by UnloadLibraries.
-        static std::mutex depLock;
-        std::lock_guard<std::mutex> guard(depLock);
-        dlopen((dir + depName).c_str(), RTLD_NOW | RTLD_GLOBAL);
-      }
+  const std::string dir = platform::WithTrailingSlash(folder);
+  void* handle;
+  if (!folder.empty() && platform::IsExistingFile(dir + fileName)) {
+    std::vector<std::string> visited;
+    std::vector<void*> siblings;
+    LoadSiblingsFirst(dir, fileName, visited, siblings);
+    handle = dlopen((dir + fileName).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!handle) {
+      const char* why = dlerror();
+      error = why ? why : "unknown error";
     }
-    void* handle = dlopen((dir + fileName).c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!handle) error = dlerror();
+    for (void* h : siblings) dlclose(h);
     return handle;
   }
-  void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_GLOBAL);
-  if (!handle) error = dlerror();
+  handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  if (!handle) {
+    const char* why = dlerror();
+    error = why ? why : "unknown error";
+  }
   return handle;
 }
 
@@ -158,7 +218,7 @@ bool TFFmpegLoader::LoadOne(TLibraryKind kind) {
   Status& st = status_[kind];
   const std::string fileName = LibraryFileName(kind);
   if (!st.handle) {
-    std::string folder = libraryPath_.empty() ? std::string() : WithTrailingSlash(libraryPath_);
+    std::string folder = platform::WithTrailingSlash(libraryPath_);
     std::string error;
     void* handle = LoadLibraryInFolder(folder, fileName, error);
     if (!handle) {
@@ -188,10 +248,10 @@ bool TFFmpegLoader::LoadOne(TLibraryKind kind) {
 
 void TFFmpegLoader::UnloadOne(TLibraryKind kind) {
   Status& st = status_[kind];
-  if (st.bound) {
-    Unbind(kind);
-    st.bound = false;
-  }
+  // Also after a failed binding: the entries bound before the failure must
+  // not point into a released library.
+  Unbind(kind);
+  st.bound = false;
   if (st.handle) {
     dlclose(st.handle);
     st.handle = nullptr;

@@ -85,8 +85,9 @@ TFFmpegLoader& FFLoader();
 // engine's stream-parameter discovery: held for that one call only.
 std::mutex& CodecLock();
 
-// dlopen()s FileName from Folder when the file exists there (its sibling
-// libraries in that folder are loaded first so that its dependencies come
-// from the same folder), otherwise by bare name through the system search.
+// dlopen()s FileName from Folder when the file exists there (the libraries
+// it needs that lie in the same folder are loaded from there first, so its
+// dependencies come from that folder too), otherwise by bare name through
+// the system search.
 // On failure returns nullptr and sets error to dlerror()'s text.
 void* LoadLibraryInFolder(const std::string& folder, const std::string& fileName, std::string& error);
