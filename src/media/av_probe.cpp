@@ -8,6 +8,7 @@
 #include "media/library_tables.h"
 #include "media/probe_text.h"
 #include "media/wide_protocol.h"
+#include "platform/paths.h"
 
 // The support texts (ErrorText, CodecDescription, MetadataValue, file sizes).
 #include "media/probe_support.h"
@@ -113,7 +114,7 @@ void TCustomAVProbe::UpdateInfo() {
     fileSize_ = size;
   } else {
     std::wstring name = FileName();
-    fileSize_ = IsExistingFile(name) ? FileSizeOnDisk(name) : size;
+    fileSize_ = platform::IsExistingFile(name) ? platform::FileSizeOnDisk(name) : size;
   }
 
   streamCount_ = int32_t(formatContext_->nb_streams);

@@ -2,14 +2,11 @@
 // probe; private to the probe's sources.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <string>
 
 #include "media/library_tables.h"
-#include "platform/code_page.h"
 
 namespace probesupport {
 
@@ -55,23 +52,10 @@ inline std::string CodecDescription(const AVCodecParameters* par, bool encoder) 
   return lib::avcodec_get_name(par->codec_id);
 }
 
-inline bool IsExistingFile(const std::wstring& path) {
-  struct stat st;
-  return ::stat(platform::Utf8(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-inline int64_t FileSizeOnDisk(const std::wstring& path) {
-  struct stat st;
-  if (::stat(platform::Utf8(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
-  return st.st_size;
-}
-
 }  // namespace probesupport
 
 using probesupport::CodecDescription;
 using probesupport::DurationText;
 using probesupport::ErrorText;
-using probesupport::FileSizeOnDisk;
-using probesupport::IsExistingFile;
 using probesupport::MetadataValue;
 using probesupport::SizeText;
