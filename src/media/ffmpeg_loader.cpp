@@ -16,6 +16,7 @@
 
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
+#include "platform/floating_point.h"
 #include "platform/paths.h"
 
 namespace {
@@ -288,7 +289,12 @@ void TFFmpegLoader::UnloadLibraries(TLibraryKinds kinds) {
 }
 
 TFFmpegLoader& FFLoader() {
-  static TFFmpegLoader* loader = new TFFmpegLoader();  // lives until the process ends
+  static TFFmpegLoader* loader = [] {
+    // Programs call InitFloatingPoint() first thing in main(); doing it here
+    // as well covers any program that reaches the libraries without it.
+    platform::InitFloatingPoint();
+    return new TFFmpegLoader();  // lives until the process ends
+  }();
   return *loader;
 }
 
