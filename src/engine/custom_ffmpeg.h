@@ -119,6 +119,12 @@ class TCustomFFmpeg : public TTaskRunner {
   // Frees what the output paths allocated for a stream / for the task.
   void ReleaseOutputPathState(TOutputStream& ost);
   void ReleaseTaskPathState();
+  // Hands whole encoder frames from the audio FIFO to the encoder (at the
+  // end of the stream also the rest).
+  void EncodeAudioFifo(TOutputFile& of, TOutputStream& ost, bool last);
+  // For every encoded packet, before it is written: remembers its quality
+  // statistics for the report and writes the statistics-file line.
+  void NoteEncodedPacket(TOutputStream& ost, const AVPacket* pkt);
 
   // ---- shared by the loop and the output paths ----
   // Receives every packet the encoder has ready, counts it, rescales it to

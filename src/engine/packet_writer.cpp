@@ -117,6 +117,7 @@ int TCustomFFmpeg::ReceiveEncodedPackets(TOutputFile& of, TOutputStream& ost) {
       else
         run_.VideoSize += pkt->size;
       if (ost.LogFile && ost.Enc->stats_out) std::fputs(ost.Enc->stats_out, ost.LogFile);
+      NoteEncodedPacket(ost, pkt);  // quality for the report, statistics file
       lib::av_packet_rescale_ts(pkt, ost.Enc->time_base, ost.St->time_base);
       WriteFrame(of, ost, pkt);
       lib::av_packet_unref(pkt);
