@@ -17,8 +17,10 @@
 
 #include "engine/option_records.h"
 #include "engine/option_state.h"
+#include "engine/preview_window.h"
 #include "engine/task_runner.h"
 #include "engine/transcode_types.h"
+#include "engine/video_hooks.h"
 
 class TCustomFFmpeg : public TTaskRunner {
  public:
@@ -54,6 +56,15 @@ class TCustomFFmpeg : public TTaskRunner {
   void SetTarget(const std::string& target, const std::string& norm, const std::string& defaultNorm);
   bool AddVideoHook(const std::string& commandLine);
   void ReleaseVideoHooks();
+  // Runs the task's video hooks, in the order they were added, on a
+  // picture in place (pts in µs). The frame form makes a picture that a
+  // decoder still references writable first.
+  void ProcessVideoHooks(uint8_t* const data[4], const int linesize[4], AVPixelFormat pixelFormat, int width,
+                         int height, int64_t pts);
+  void ProcessVideoHooks(AVFrame* picture, AVPixelFormat pixelFormat, int width, int height, int64_t pts);
+  // Destroys the task's preview window (main thread); the next preview
+  // picture makes a new one. Never call it holding PreviewLock().
+  void ClosePreviewWindow() { previewWindow_.Close(); }
 
   // ---- option records ----
   // The input record's ExtraOptions, FileFormat, StartTime and ProgramId, in
@@ -151,6 +162,10 @@ class TCustomFFmpeg : public TTaskRunner {
   std::vector<std::pair<std::string, std::string>> defaultsList_;
   // Channel layout of the last audio input stream opened (for new audio streams).
   AVChannelLayout inputLayout_{};
+  // Video hooks of the task (option vhook) and its preview window; used by
+  // the task's thread (video_hooks.cpp, preview_window.h).
+  TVideoHooks videoHooks_;
+  TPreviewWindow previewWindow_;
 
  private:
   // Option helpers (options_*.cpp).
