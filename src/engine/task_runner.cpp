@@ -107,6 +107,8 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
     std::lock_guard<std::mutex> guard(stateLock_);
     if (started_ || running_ || terminated_) return false;
     started_ = true;
+    // From here a stop with waiting waits for this start to play out.
+    if (threaded) doneEvent_.Reset();
   }
 
   const char* missing = nullptr;
@@ -123,12 +125,12 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
     Log(this, llQuiet, missing);
     SetException(missing);
     DoTerminate();
+    doneEvent_.Set();
     return false;
   }
 
-  stopRequested_ = false;
+  // A stop requested since the claim above is kept: the loop sees it at once.
   finished_ = false;
-  terminated_ = false;
   paused_ = false;
   running_ = true;
 
@@ -140,7 +142,6 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
   std::string failure;
   {
     std::lock_guard<std::mutex> guard(stateLock_);
-    doneEvent_.Reset();
     try {
       worker_ = std::thread([this, priority] {
         ApplyPriorityToCurrentThread(priority);
@@ -149,7 +150,6 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
       });
     } catch (const std::system_error& e) {
       failure = e.what();
-      doneEvent_.Set();
     }
   }
   if (failure.empty()) return true;
@@ -157,6 +157,7 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
   Log(this, llQuiet, failure);
   SetException(failure);
   DoTerminate();
+  doneEvent_.Set();
   return false;
 }
 
@@ -219,7 +220,8 @@ void TTaskRunner::StopConvert(bool wait) {
       return;
     }
   }
-  if (running_) RequestStop(wait);
+  // Started (or starting right now on another thread) and not yet ended.
+  if (!terminated_) RequestStop(wait);
 }
 
 void TTaskRunner::RequestStop(bool wait) {

@@ -171,6 +171,10 @@ int TCustomTranscoder::AppendTask(std::unique_ptr<TTaskRunner> task) {
   return tasks_.Add(std::move(task));
 }
 
+std::unique_ptr<TFFmpeg> TCustomTranscoder::NewTask(int fileCapacity) {
+  return std::make_unique<TFFmpeg>(fileCapacity);
+}
+
 void TCustomTranscoder::ConnectHookRelay(TTaskRunner& task) {
   task.HookRelay = [this](TTaskRunner& t, THookInfo& info) { RelayHook(t, info); };
 }
@@ -184,7 +188,7 @@ int TCustomTranscoder::AddTask(const std::wstring& fileName, const TInputOptions
     return -1;
   }
   try {
-    auto task = std::make_unique<TFFmpeg>(kTaskFileCapacity);
+    std::unique_ptr<TFFmpeg> task = NewTask(kTaskFileCapacity);
     task->ResetTask();
     task->Verbose = 1;
     const int inputIndex = task->InputCount();

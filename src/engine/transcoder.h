@@ -114,6 +114,8 @@ class TCustomTranscoder : public TFFBaseComponent {
   int AppendTask(std::unique_ptr<TTaskRunner> task);
   // Routes the task's video hook through OnCustomHook.
   void ConnectHookRelay(TTaskRunner& task);
+  // Makes the transcoding context of a new task (tests wrap its run).
+  virtual std::unique_ptr<TFFmpeg> NewTask(int fileCapacity);
 
  private:
   void CheckNotWorking(const char* operation) const;
