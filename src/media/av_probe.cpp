@@ -6,12 +6,10 @@
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
+#include "media/media_text.h"
 #include "media/probe_text.h"
 #include "media/wide_protocol.h"
 #include "platform/paths.h"
-
-// The support texts (ErrorText, CodecDescription, MetadataValue, file sizes).
-#include "media/probe_support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "media/av_probe.h"
 #include "media/ffmpeg_loader.h"
 #include "media/library_tables.h"
-#include "media/probe_support.h"
+#include "media/media_text.h"
 #include "media/probe_text.h"
 #include "media/wide_protocol.h"
 
@@ -158,7 +158,7 @@ std::string TCustomAVProbe::InfoText() {
     text += Format("Bit Rate: %d kb/s", file.BitRate / 1000) + kLineEnd;
   else
     text += std::string("Bit Rate: N/A") + kLineEnd;
-  if (file.TimeStamp > 0) text += "Time Stamp: " + probetext::LocalDateTimeText(file.TimeStamp) + kLineEnd;
+  if (file.TimeStamp > 0) text += "Time Stamp: " + DateTimeText("%Y-%m-%d %H:%M:%S", LocalDateTime(file.TimeStamp)) + kLineEnd;
   text += MetadataBlock(ic->metadata, "");
 
   std::vector<bool> printed(ic->nb_streams, false);

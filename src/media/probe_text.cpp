@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 namespace probetext {
 
@@ -47,15 +46,6 @@ std::string SecondsText(int64_t microseconds) {
   std::snprintf(buf, sizeof buf, "%s%llu.%06llu", negative ? "-" : "",
                 static_cast<unsigned long long>(magnitude / 1000000),
                 static_cast<unsigned long long>(magnitude % 1000000));
-  return buf;
-}
-
-std::string LocalDateTimeText(int64_t unixSeconds) {
-  std::time_t t = std::time_t(unixSeconds);
-  std::tm local{};
-  if (!localtime_r(&t, &local)) return std::string();
-  char buf[64];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
   return buf;
 }
 

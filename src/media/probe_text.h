@@ -18,9 +18,6 @@ const char* TranslateMetadataKey(const char* key);
 // keeps its sign in front ("-0.500000").
 std::string SecondsText(int64_t microseconds);
 
-// Local date and time "yyyy-mm-dd hh:nn:ss" of seconds since 1970-01-01.
-std::string LocalDateTimeText(int64_t unixSeconds);
-
 // Leading decimal number of a text ("2009-10-01" → 2009, "3/12" → 3), 0 when none.
 int32_t LeadingNumber(const char* text);
 

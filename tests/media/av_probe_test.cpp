@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -398,6 +399,9 @@ TEST_F(AVProbeTest, HandBuiltContextShowsTheWholeLayout) {
   lib::av_dict_set(&ic->metadata, "TIT2", "Song", 0);
   lib::av_dict_set(&ic->metadata, "language", "eng", 0);
   lib::av_dict_set(&ic->metadata, "TXXX", "x", 0);
+  lib::av_dict_set(&ic->metadata, "creation_time", "2020-01-02T03:04:05.000000Z", 0);
+  lib::av_dict_set(&ic->metadata, "date", "2009-10-01", 0);
+  lib::av_dict_set(&ic->metadata, "track", "3/12", 0);
 
   AVStream* video = lib::avformat_new_stream(ic, nullptr);
   video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -434,8 +438,24 @@ TEST_F(AVProbeTest, HandBuiltContextShowsTheWholeLayout) {
   EXPECT_NEAR(v.DisplayAspect, 4.0 / 3.0, 1e-5) << "the container's sample aspect stands in";
   EXPECT_EQ(v.StartTime, -500);
 
+  TFileStreamInfo f = probe.FileStreamInfo();
+  EXPECT_EQ(f.TimeStamp, 1577934245);
+  EXPECT_EQ(f.Year, 2009);
+  EXPECT_EQ(f.Track, 3);
+  EXPECT_EQ(f.StartTime, -1);
+
+  const char* oldTz = std::getenv("TZ");
+  const std::string savedTz = oldTz ? oldTz : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
   const std::vector<std::string> lines = Lines(probe.InfoText());
-  ASSERT_EQ(lines.size(), 17u);
+  if (oldTz)
+    setenv("TZ", savedTz.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+
+  ASSERT_EQ(lines.size(), 21u);
   const std::vector<std::string> head = {
       "File Name: ",
       "Format Name: ",
@@ -443,9 +463,13 @@ TEST_F(AVProbeTest, HandBuiltContextShowsTheWholeLayout) {
       "File Size: 0 Byte",
       "Duration: 01:02:03.004",
       "Bit Rate: N/A",
+      "Time Stamp: 2020-01-02 03:04:05",
       "Metadata:",
       "  title           : Song",
       "  TXXX            : x",
+      "  creation_time   : 2020-01-02T03:04:05.000000Z",
+      "  date            : 2009-10-01",
+      "  track           : 3/12",
       "Program 7 Prov@Chan",
       "  Metadata:",
       "    service_provider: Prov",
@@ -453,16 +477,16 @@ TEST_F(AVProbeTest, HandBuiltContextShowsTheWholeLayout) {
   };
   for (size_t i = 0; i < head.size(); ++i) EXPECT_EQ(lines[i], head[i]) << "line " << i;
   // The program's stream comes first, then the rest in index order.
-  EXPECT_EQ(lines[13].rfind("Stream #1, 1/44100: Audio", 0), 0u) << lines[13];
-  EXPECT_EQ(lines[13].substr(lines[13].find(", StartTime")), ", StartTime: 0.000000, Duration: 00:00:02.000");
-  EXPECT_EQ(lines[14], "  Metadata:");
-  EXPECT_EQ(lines[15], "    artist          : Artist");
+  EXPECT_EQ(lines[17].rfind("Stream #1, 1/44100: Audio", 0), 0u) << lines[17];
+  EXPECT_EQ(lines[17].substr(lines[17].find(", StartTime")), ", StartTime: 0.000000, Duration: 00:00:02.000");
+  EXPECT_EQ(lines[18], "  Metadata:");
+  EXPECT_EQ(lines[19], "    artist          : Artist");
   // A stream whose only metadata is its language gets no block.
-  EXPECT_EQ(lines[16].rfind("Stream #0(eng), 1/90000: Video", 0), 0u) << lines[16];
-  EXPECT_NE(lines[16].find(", PAR 8:9 DAR 4:3, 29.97 fps, 23.98 tbr, 90k tbn, 29.97 tbc, StartTime: -0.000500, "
+  EXPECT_EQ(lines[20].rfind("Stream #0(eng), 1/90000: Video", 0), 0u) << lines[20];
+  EXPECT_NE(lines[20].find(", PAR 8:9 DAR 4:3, 29.97 fps, 23.98 tbr, 90k tbn, 29.97 tbc, StartTime: -0.000500, "
                            "Duration: N/A"),
             std::string::npos)
-      << lines[16];
+      << lines[20];
 
   probe.CloseFile();
   lib::avformat_free_context(ic);
