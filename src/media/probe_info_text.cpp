@@ -38,7 +38,8 @@ bool Usable(AVRational r) { return r.num != 0 && r.den != 0; }
 // search, so the codec time base is rebuilt the way the decoders used to
 // report it: one tick per frame of the stream's frame rate, or per field for
 // codecs that count in fields (the decoder's ticks_per_frame, which opening
-// it sets: 2 for H.264 and MPEG-2). {0, 1} when the frame rate is unknown.
+// it sets: 2 for H.264; decoders that learn it only from the stream, such
+// as MPEG-2, stay at 1). {0, 1} when the frame rate is unknown.
 AVRational CodecTimeBase(const AVStream* st) {
   AVRational rate = Usable(st->avg_frame_rate) ? st->avg_frame_rate : st->r_frame_rate;
   if (!Usable(rate) || rate.num < 0 || rate.den < 0) return AVRational{0, 1};
