@@ -62,8 +62,14 @@ class TCustomFFmpeg : public TTaskRunner {
   void ProcessVideoHooks(uint8_t* const data[4], const int linesize[4], AVPixelFormat pixelFormat, int width,
                          int height, int64_t pts);
   void ProcessVideoHooks(AVFrame* picture, AVPixelFormat pixelFormat, int width, int height, int64_t pts);
-  // Destroys the task's preview window (main thread); the next preview
-  // picture makes a new one. Never call it holding PreviewLock().
+  // The task's preview window (preview_window.h): shows a 24-bit BGR
+  // picture, making the window on first use; false once the user closed
+  // it. Close destroys it; the next picture makes a new one. Both wait for
+  // the main thread: never call them holding PreviewLock().
+  bool ShowPreviewWindow(const uint8_t* bits, int width, int height, int stride, int32_t frameNumber,
+                         int64_t pts) {
+    return previewWindow_.Show(bits, width, height, stride, frameNumber, pts);
+  }
   void ClosePreviewWindow() { previewWindow_.Close(); }
 
   // ---- option records ----
