@@ -167,7 +167,8 @@ void TFFLogger::SetOnLog(TLogEvent handler) {
 }
 
 void TFFLogger::HookLibraryLog() {
-  assert(lib::av_log_set_callback && lib::av_log_set_level);
+  assert(lib::av_log_set_callback && lib::av_log_set_level && "TFFLogger: utility library not bound");
+  if (!lib::av_log_set_callback || !lib::av_log_set_level) return;
   lib::av_log_set_callback(&TFFLogger::LibraryCallback);
   ApplyLogLevel();
 }
