@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <chrono>
 #include <latch>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -223,4 +225,30 @@ TEST(LogLevels, ConversionBetweenScales) {
   EXPECT_EQ(LibraryLevelToLogLevel(8), llFatal);
   EXPECT_EQ(LibraryLevelToLogLevel(39), llInfo);
   EXPECT_EQ(LibraryLevelToLogLevel(56), llDebug);
+}
+
+// Destroying the logger while another thread is inside a delivery must wait
+// for that delivery instead of freeing the logger underneath it.
+TEST(LoggerLifetime, DestructionWaitsForAThreadThatIsDelivering) {
+  testsupport::LoadConverterLibraries();
+  delete CurrentLogger();  // the unowned default one; a later DefaultLogger() makes another
+  auto logger = std::make_unique<TFFLogger>();
+  logger->SetTriggerEventInMainThread(false);
+  std::atomic<bool> inHandler{false}, released{false};
+  logger->SetOnLog([&](const void*, uint32_t, TLogLevel, const std::string&) {
+    inHandler = true;
+    while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  std::thread worker([] { lib::av_log(nullptr, AV_LOG_ERROR, "late line\n"); });
+  while (!inHandler) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    released = true;
+  });
+  logger.reset();
+  EXPECT_TRUE(released.load());
+  EXPECT_EQ(CurrentLogger(), nullptr);
+  worker.join();
+  releaser.join();
+  EXPECT_NE(&DefaultLogger(), nullptr);
 }
