@@ -1,0 +1,122 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace clitest {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int gRun = 0;
+
+}  // namespace
+
+std::string ChildHome() {
+  static const std::string home = testsupport::MakeTempSubdir("home");
+  return home;
+}
+
+TProgram::TProgram(const std::vector<std::string>& args, const TEnvironment& env) {
+  const std::string base = testsupport::TempPath("run" + std::to_string(++gRun));
+  outPath_ = base + ".out";
+  errPath_ = base + ".err";
+
+  TEnvironment all;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const size_t equals = entry.find('=');
+    if (equals != std::string::npos) all[entry.substr(0, equals)] = entry.substr(equals + 1);
+  }
+  all["HOME"] = ChildHome();
+  for (const auto& [name, value] : env) {
+    if (value.empty())
+      all.erase(name);
+    else
+      all[name] = value;
+  }
+  std::vector<std::string> envText;
+  for (const auto& [name, value] : all) envText.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& entry : envText) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  std::vector<std::string> argText = {QUVEXA_CONVERT_PATH};
+  argText.insert(argText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argText) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int in = open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+}
+
+TProgram::~TProgram() {
+  if (pid_ > 0 && !waited_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+std::string TProgram::OutputSoFar() const { return ReadAll(outPath_); }
+
+TProgramResult TProgram::Wait(int timeoutSeconds) {
+  TProgramResult result;
+  if (pid_ <= 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      status = -1;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  waited_ = true;
+  if (status == -1)
+    result.Status = -1;
+  else if (WIFEXITED(status))
+    result.Status = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.Status = 128 + WTERMSIG(status);
+  result.Out = ReadAll(outPath_);
+  result.Err = ReadAll(errPath_);
+  return result;
+}
+
+TProgramResult RunConvert(const std::vector<std::string>& args, const TEnvironment& env) {
+  TProgram program(args, env);
+  return program.Wait();
+}
+
+}  // namespace clitest

@@ -1,0 +1,45 @@
+// Runs the built quvexa-convert in a child process with its own HOME (so
+// the default output folder never touches the real one) and captures what
+// it prints.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+struct TProgramResult {
+  int Status = -1;  // exit status; 128 + signal when a signal ended it
+  std::string Out;
+  std::string Err;
+};
+
+// Environment changes for the child; an empty value removes the variable.
+using TEnvironment = std::map<std::string, std::string>;
+
+// A running child; Wait() collects it.
+class TProgram {
+ public:
+  TProgram(const std::vector<std::string>& args, const TEnvironment& env = {});
+  ~TProgram();
+  pid_t Pid() const { return pid_; }
+  // What it printed to standard output so far.
+  std::string OutputSoFar() const;
+  // Waits at most timeoutSeconds, then kills it (Status -1).
+  TProgramResult Wait(int timeoutSeconds = 300);
+
+ private:
+  pid_t pid_ = -1;
+  std::string outPath_, errPath_;
+  bool waited_ = false;
+};
+
+TProgramResult RunConvert(const std::vector<std::string>& args, const TEnvironment& env = {});
+
+// The HOME the children get (a folder under the test's temporary folder).
+std::string ChildHome();
+
+}  // namespace clitest
