@@ -1,17 +1,16 @@
 #include "media/ffmpeg_loader.h"
 
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <cstring>
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cassert>
-#include <cstring>
-#include <cstdio>
-#include <stdexcept>
 #include <vector>
 
 #include "media/ffmpeg_logger.h"
@@ -68,14 +67,22 @@ std::string Format(const char* fmt, const std::string& a, const std::string& b, 
 // majors, and calling across them corrupts memory.
 unsigned RuntimeVersion(TLibraryKind kind) {
   switch (kind) {
-    case lkAVCodec: return lib::avcodec_version();
-    case lkAVDevice: return lib::avdevice_version();
-    case lkAVFilter: return lib::avfilter_version();
-    case lkAVFormat: return lib::avformat_version();
-    case lkAVUtil: return lib::avutil_version();
-    case lkSwScale: return lib::swscale_version();
-    case lkSwResample: return lib::swresample_version();
-    default: return 0;
+    case lkAVCodec:
+      return lib::avcodec_version();
+    case lkAVDevice:
+      return lib::avdevice_version();
+    case lkAVFilter:
+      return lib::avfilter_version();
+    case lkAVFormat:
+      return lib::avformat_version();
+    case lkAVUtil:
+      return lib::avutil_version();
+    case lkSwScale:
+      return lib::swscale_version();
+    case lkSwResample:
+      return lib::swresample_version();
+    default:
+      return 0;
   }
 }
 
@@ -127,7 +134,8 @@ std::vector<std::string> NeededLibraries(const std::string& path) {
   auto inside = [size](uint64_t off, uint64_t len) { return off <= size && len <= size - off; };
   const auto* eh = reinterpret_cast<const Elf64_Ehdr*>(base);
   if (std::memcmp(eh->e_ident, ELFMAG, SELFMAG) == 0 && eh->e_ident[EI_CLASS] == ELFCLASS64 &&
-      eh->e_phentsize == sizeof(Elf64_Phdr) && inside(eh->e_phoff, uint64_t(eh->e_phnum) * sizeof(Elf64_Phdr))) {
+      eh->e_phentsize == sizeof(Elf64_Phdr) &&
+      inside(eh->e_phoff, uint64_t(eh->e_phnum) * sizeof(Elf64_Phdr))) {
     const auto* ph = reinterpret_cast<const Elf64_Phdr*>(base + eh->e_phoff);
     const Elf64_Phdr* dynamic = nullptr;
     for (int i = 0; i < eh->e_phnum; ++i)
@@ -182,9 +190,12 @@ void LoadSiblingsFirst(const std::string& dir, const std::string& fileName, std:
 
 std::string TFFmpegLoader::LibraryFileName(TLibraryKind kind) {
   switch (kind) {
-    case lkCRT: return "libc.so.6";
-    case lkSDL: return "libSDL2-2.0.so.0";
-    default: break;
+    case lkCRT:
+      return "libc.so.6";
+    case lkSDL:
+      return "libSDL2-2.0.so.0";
+    default:
+      break;
   }
   const LibraryItem& item = kLibraries[kind];
   std::string name = std::string("lib") + item.baseName + ".so";

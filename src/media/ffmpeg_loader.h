@@ -42,7 +42,7 @@ class TLibraryKinds {
 };
 
 // The sets the clients load.
-inline constexpr TLibraryKinds kConverterLibraries{lkAVCodec, lkAVFilter, lkAVFormat, lkAVUtil,
+inline constexpr TLibraryKinds kConverterLibraries{lkAVCodec, lkAVFilter,   lkAVFormat, lkAVUtil,
                                                    lkSwScale, lkSwResample, lkCRT};
 inline constexpr TLibraryKinds kPlayerLibraries = kConverterLibraries + TLibraryKinds{lkSDL};
 

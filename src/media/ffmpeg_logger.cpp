@@ -1,13 +1,12 @@
 #include "media/ffmpeg_logger.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cassert>
 #include <cctype>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 #include "media/library_tables.h"
@@ -137,7 +136,8 @@ void TFFLogger::SetLogLevel(TLogLevel level) {
 }
 
 void TFFLogger::SetLogLevelByName(const std::string& name) {
-  static const char* const kNames[] = {"quiet", "panic", "fatal", "error", "warning", "info", "verbose", "debug"};
+  static const char* const kNames[] = {"quiet",   "panic", "fatal",   "error",
+                                       "warning", "info",  "verbose", "debug"};
   std::string lower;
   for (char c : name) lower += char(std::tolower(static_cast<unsigned char>(c)));
   for (int i = 0; i < 8; ++i) {

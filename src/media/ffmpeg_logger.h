@@ -28,8 +28,8 @@ int LogLevelToLibraryLevel(TLogLevel level);
 TLogLevel LibraryLevelToLogLevel(int libraryLevel);
 
 // Sender, thread id, level, one line without its line end.
-using TLogEvent = std::function<void(const void* sender, uint32_t threadId, TLogLevel level,
-                                     const std::string& message)>;
+using TLogEvent =
+    std::function<void(const void* sender, uint32_t threadId, TLogLevel level, const std::string& message)>;
 
 class TFFLogger : public TFFBaseComponent {
  public:

@@ -48,8 +48,8 @@ bool FrameToBitmap(TFrameBitmapConverter& conv, const uint8_t* const data[4], co
                                   TFrameBitmapConverter::kTargetFormat, width, height, 1) < 0)
       return false;
     conv.ToBitmap = lib::sws_getCachedContext(conv.ToBitmap, width, height, sourceFormat, width, height,
-                                              TFrameBitmapConverter::kTargetFormat, kScaleFlags, nullptr, nullptr,
-                                              nullptr);
+                                              TFrameBitmapConverter::kTargetFormat, kScaleFlags, nullptr,
+                                              nullptr, nullptr);
     if (!conv.ToBitmap) return false;
     lib::sws_scale(conv.ToBitmap, data, linesize, 0, height, conv.Converted, conv.ConvertedStride);
     rows = conv.Converted;
@@ -71,8 +71,9 @@ bool FrameToBitmap(TFrameBitmapConverter& conv, const AVFrame* frame) {
 bool BitmapToFrame(TFrameBitmapConverter& conv, const TBitmap& bitmap, uint8_t* const data[4],
                    const int linesize[4], AVPixelFormat format, int height, int width) {
   if (width <= 0 || height <= 0 || bitmap.Width() != width || bitmap.Height() != height) return false;
-  conv.FromBitmap = lib::sws_getCachedContext(conv.FromBitmap, width, height, TFrameBitmapConverter::kTargetFormat,
-                                              width, height, format, kScaleFlags, nullptr, nullptr, nullptr);
+  conv.FromBitmap =
+      lib::sws_getCachedContext(conv.FromBitmap, width, height, TFrameBitmapConverter::kTargetFormat, width,
+                                height, format, kScaleFlags, nullptr, nullptr, nullptr);
   if (!conv.FromBitmap) return false;
   const uint8_t* src[4] = {bitmap.Bits(), nullptr, nullptr, nullptr};
   const int srcStride[4] = {bitmap.Stride(), 0, 0, 0};
@@ -80,6 +81,6 @@ bool BitmapToFrame(TFrameBitmapConverter& conv, const TBitmap& bitmap, uint8_t* 
 }
 
 bool BitmapToFrame(TFrameBitmapConverter& conv, const TBitmap& bitmap, AVFrame* frame) {
-  return BitmapToFrame(conv, bitmap, frame->data, frame->linesize, AVPixelFormat(frame->format), frame->height,
-                       frame->width);
+  return BitmapToFrame(conv, bitmap, frame->data, frame->linesize, AVPixelFormat(frame->format),
+                       frame->height, frame->width);
 }

@@ -9,7 +9,8 @@ std::string DurationText(int64_t us) {
   if (us == AV_NOPTS_VALUE) return "N/A";
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.2" PRId64 ":%.2d:%.2d.%.3d", us / 1000000 / 60 / 60,
-                int((us / 1000000 / 60) % 60), int((us / 1000000) % 60), int((us % 1000000) * 1000 / 1000000));
+                int((us / 1000000 / 60) % 60), int((us / 1000000) % 60),
+                int((us % 1000000) * 1000 / 1000000));
   return buf;
 }
 
@@ -28,19 +29,29 @@ std::string SizeText(int64_t bytes) {
 
 std::string LibraryErrorMessage(int code) {
   switch (code) {
-    case AVERROR_PATCHWELCOME: return "Not yet implemented in FFmpeg";
+    case AVERROR_PATCHWELCOME:
+      return "Not yet implemented in FFmpeg";
     case AVERROR_PROTOCOL_NOT_FOUND:
-    case AVERROR(EPROTONOSUPPORT): return "Unsupported network protocol";
+    case AVERROR(EPROTONOSUPPORT):
+      return "Unsupported network protocol";
     case AVERROR_DEMUXER_NOT_FOUND:
     case AVERROR_MUXER_NOT_FOUND:
-    case AVERROR(EILSEQ): return "Unknown format";
-    case AVERROR(EDOM): return "Number syntax expected in filename";
-    case AVERROR_EOF: return "End of file";
-    case AVERROR_INVALIDDATA: return "Invalid data found when processing input";
-    case AVERROR(ENOMEM): return "Not enough memory";
-    case AVERROR(EIO): return "I/O error";
-    case AVERROR(ENOENT): return "No such file or directory";
-    default: break;
+    case AVERROR(EILSEQ):
+      return "Unknown format";
+    case AVERROR(EDOM):
+      return "Number syntax expected in filename";
+    case AVERROR_EOF:
+      return "End of file";
+    case AVERROR_INVALIDDATA:
+      return "Invalid data found when processing input";
+    case AVERROR(ENOMEM):
+      return "Not enough memory";
+    case AVERROR(EIO):
+      return "I/O error";
+    case AVERROR(ENOENT):
+      return "No such file or directory";
+    default:
+      break;
   }
   char buf[64];
   std::snprintf(buf, sizeof buf, "Error number %d occurred", code);
@@ -51,12 +62,18 @@ std::string ErrorText(const std::string& name, int code) { return name + ": " + 
 
 std::string MediaTypeName(int mediaType) {
   switch (mediaType) {
-    case AVMEDIA_TYPE_VIDEO: return "Video";
-    case AVMEDIA_TYPE_AUDIO: return "Audio";
-    case AVMEDIA_TYPE_DATA: return "Data";
-    case AVMEDIA_TYPE_SUBTITLE: return "Subtitle";
-    case AVMEDIA_TYPE_ATTACHMENT: return "Attachment";
-    default: return "Unknown";
+    case AVMEDIA_TYPE_VIDEO:
+      return "Video";
+    case AVMEDIA_TYPE_AUDIO:
+      return "Audio";
+    case AVMEDIA_TYPE_DATA:
+      return "Data";
+    case AVMEDIA_TYPE_SUBTITLE:
+      return "Subtitle";
+    case AVMEDIA_TYPE_ATTACHMENT:
+      return "Attachment";
+    default:
+      return "Unknown";
   }
 }
 
@@ -86,9 +103,9 @@ std::string CodecDescription(AVCodecID id, uint32_t tag, bool encoder) {
     if (!name.empty()) return name;
   }
   char buf[64];
-  const unsigned char c[4] = {static_cast<unsigned char>(tag & 0xFF), static_cast<unsigned char>((tag >> 8) & 0xFF),
-                              static_cast<unsigned char>((tag >> 16) & 0xFF),
-                              static_cast<unsigned char>((tag >> 24) & 0xFF)};
+  const unsigned char c[4] = {
+      static_cast<unsigned char>(tag & 0xFF), static_cast<unsigned char>((tag >> 8) & 0xFF),
+      static_cast<unsigned char>((tag >> 16) & 0xFF), static_cast<unsigned char>((tag >> 24) & 0xFF)};
   bool printable = true;
   for (unsigned char ch : c)
     if (ch < 32 || ch > 126) printable = false;

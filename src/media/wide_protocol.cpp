@@ -1,11 +1,10 @@
 #include "media/wide_protocol.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -71,10 +70,10 @@ int OpenWideContext(const std::string& libraryName, bool write, AVIOContext** re
   if (fd < 0) return AVERROR(ENOENT);
   auto* file = new WideFile{fd};
   auto* buffer = static_cast<unsigned char*>(lib::av_malloc(kIOBufferSize));
-  AVIOContext* pb = buffer ? lib::avio_alloc_context(buffer, kIOBufferSize, write ? 1 : 0, file,
-                                                      write ? nullptr : &WideRead, write ? &WideWrite : nullptr,
-                                                      &WideSeek)
-                           : nullptr;
+  AVIOContext* pb =
+      buffer ? lib::avio_alloc_context(buffer, kIOBufferSize, write ? 1 : 0, file,
+                                       write ? nullptr : &WideRead, write ? &WideWrite : nullptr, &WideSeek)
+             : nullptr;
   if (!pb) {
     lib::av_free(buffer);
     ::close(fd);
@@ -116,7 +115,8 @@ std::string ToLibraryFileName(const std::wstring& name) {
 }
 
 bool IsWideLibraryName(const std::string& libraryName) {
-  return libraryName.size() > kPrefixLength && libraryName.compare(0, kPrefixLength, kWideProtocolPrefix) == 0;
+  return libraryName.size() > kPrefixLength &&
+         libraryName.compare(0, kPrefixLength, kWideProtocolPrefix) == 0;
 }
 
 std::wstring FromLibraryFileName(const std::string& name) {
@@ -126,7 +126,8 @@ std::wstring FromLibraryFileName(const std::string& name) {
 
 int OpenInputByLibraryName(AVFormatContext** ctx, const std::string& libraryName, const AVInputFormat* fmt,
                            AVDictionary** options) {
-  if (!IsWideLibraryName(libraryName)) return lib::avformat_open_input(ctx, libraryName.c_str(), fmt, options);
+  if (!IsWideLibraryName(libraryName))
+    return lib::avformat_open_input(ctx, libraryName.c_str(), fmt, options);
 
   AVIOContext* pb = nullptr;
   int ret = OpenWideContext(libraryName, false, &pb);

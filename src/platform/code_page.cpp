@@ -1,10 +1,9 @@
 #include "platform/code_page.h"
 
-#include <iconv.h>
-#include <langinfo.h>
-
 #include <cerrno>
 #include <cstring>
+#include <iconv.h>
+#include <langinfo.h>
 #include <vector>
 
 namespace platform {

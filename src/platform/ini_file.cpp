@@ -1,13 +1,12 @@
 #include "platform/ini_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -152,7 +151,9 @@ long IniFile::ReadInteger(const std::string& section, const std::string& key, lo
   return end == v.c_str() ? defaultValue : n;
 }
 
-bool IniFile::SectionExists(const std::string& section) const { return FindSection(Load(path_), section) >= 0; }
+bool IniFile::SectionExists(const std::string& section) const {
+  return FindSection(Load(path_), section) >= 0;
+}
 
 bool IniFile::KeyExists(const std::string& section, const std::string& key) const {
   Lines lines = Load(path_);

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <vector>
 
 #include "platform/code_page.h"

@@ -44,10 +44,10 @@ class RecordingOutside : public Outside {
 
   Outside* previous_;
   mutable std::mutex lock_;
-  std::vector<std::string> calls_;                 // guarded by lock_
-  bool result_ = true;                             // guarded by lock_
+  std::vector<std::string> calls_;                // guarded by lock_
+  bool result_ = true;                            // guarded by lock_
   std::map<std::string, std::string> downloads_;  // guarded by lock_
-  LockFileEntry lock_file_;                        // guarded by lock_
+  LockFileEntry lock_file_;                       // guarded by lock_
 };
 
 }  // namespace platform

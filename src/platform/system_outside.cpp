@@ -1,12 +1,11 @@
 #include "platform/system_outside.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/ini_file.h"
 

@@ -1,6 +1,7 @@
+#include "media/bitmap.h"
+
 #include <gtest/gtest.h>
 
-#include "media/bitmap.h"
 #include "media/frame_to_bitmap.h"
 #include "media/library_tables.h"
 #include "support/media_libraries.h"
@@ -54,7 +55,8 @@ TEST(FrameToBitmap, EvenBgrWithMatchingStrideIsCopiedWithoutAScaler) {
   // The picture's rows handed over with exactly the bitmap's row length.
   const int bitmapRow = TBitmap::RowBytes(8);
   std::vector<uint8_t> packed(size_t(bitmapRow) * 4);
-  for (int y = 0; y < 4; ++y) std::memcpy(&packed[size_t(y * bitmapRow)], f->data[0] + y * f->linesize[0], 24);
+  for (int y = 0; y < 4; ++y)
+    std::memcpy(&packed[size_t(y * bitmapRow)], f->data[0] + y * f->linesize[0], 24);
   const uint8_t* data[4] = {packed.data(), nullptr, nullptr, nullptr};
   const int linesize[4] = {bitmapRow, 0, 0, 0};
   ASSERT_TRUE(FrameToBitmap(conv, data, linesize, AV_PIX_FMT_BGR24, 4, 8));

@@ -1,14 +1,13 @@
-#include <gtest/gtest.h>
-
+#include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
 #include <link.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <gtest/gtest.h>
 
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
@@ -60,10 +59,10 @@ int RunChild(const std::string& test, const std::string& folder, std::string* ou
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-#define EXPECT_CHILD_PASSES(test, folder)                           \
-  do {                                                              \
-    std::string output;                                             \
-    EXPECT_EQ(RunChild(test, folder, &output), 0) << output;        \
+#define EXPECT_CHILD_PASSES(test, folder)                                       \
+  do {                                                                          \
+    std::string output;                                                         \
+    EXPECT_EQ(RunChild(test, folder, &output), 0) << output;                    \
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output; \
   } while (0)
 
@@ -120,7 +119,8 @@ bool MappedOnlyFrom(const std::string& fileName, const std::string& folder) {
 }  // namespace
 
 TEST(Loader, FileNamesCarryTheHeaderMajors) {
-  EXPECT_EQ(TFFmpegLoader::LibraryFileName(lkAVCodec), "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR));
+  EXPECT_EQ(TFFmpegLoader::LibraryFileName(lkAVCodec),
+            "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR));
   EXPECT_EQ(TFFmpegLoader::LibraryFileName(lkSwResample),
             "libswresample.so." + std::to_string(LIBSWRESAMPLE_VERSION_MAJOR));
   EXPECT_EQ(TFFmpegLoader::LibraryFileName(lkCRT), "libc.so.6");

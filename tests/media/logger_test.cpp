@@ -1,14 +1,14 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <latch>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
@@ -39,7 +39,8 @@ struct Tester {
 
 std::string Prefix(const void* context) {
   char p[64];
-  std::snprintf(p, sizeof p, "[tester @ %016llX]", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(context)));
+  std::snprintf(p, sizeof p, "[tester @ %016llX]",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(context)));
   return p;
 }
 

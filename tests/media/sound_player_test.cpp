@@ -1,9 +1,10 @@
-#include <gtest/gtest.h>
+#include "media/sound_player.h"
 
 #include <cstdint>
 #include <fstream>
 
-#include "media/sound_player.h"
+#include <gtest/gtest.h>
+
 #include "support/media_libraries.h"
 #include "support/temp_dir.h"
 

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 #include "media/file_utils.h"
 #include "media/library_tables.h"
@@ -45,7 +45,8 @@ TEST(MediaText, CodecDescriptions) {
   testsupport::LoadConverterLibraries();
   const AVCodec* mpeg4 = lib::avcodec_find_decoder(AV_CODEC_ID_MPEG4);
   ASSERT_NE(mpeg4, nullptr);
-  EXPECT_EQ(CodecDescription(AV_CODEC_ID_MPEG4, 0, false), std::string(mpeg4->name) + "(" + mpeg4->long_name + ")");
+  EXPECT_EQ(CodecDescription(AV_CODEC_ID_MPEG4, 0, false),
+            std::string(mpeg4->name) + "(" + mpeg4->long_name + ")");
   EXPECT_EQ(CodecDescription(AV_CODEC_ID_NONE, MKTAG('X', 'V', 'I', 'D'), false), "XVID / 0x44495658");
   EXPECT_EQ(CodecDescription(AV_CODEC_ID_NONE, 0x01020304, false), "0x1020304");
   EXPECT_EQ(CodecDescription(AV_CODEC_ID_MPEG2TS, 0, false), "mpeg2ts");

@@ -1,16 +1,16 @@
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "media/wide_protocol.h"
 
 #include <clocale>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "media/library_tables.h"
-#include "media/wide_protocol.h"
 #include "support/media_libraries.h"
 #include "support/temp_dir.h"
 

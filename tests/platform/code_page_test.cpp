@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "platform/code_page.h"
 
 #include <clocale>
 #include <string>
 
-#include "platform/code_page.h"
+#include <gtest/gtest.h>
 
 namespace {
 class LocaleScope {
@@ -24,7 +24,9 @@ TEST(CodePage, Utf8RoundTripAndInvalidBytes) {
   const std::wstring text = L"a视频\U0001F600é";
   EXPECT_EQ(platform::Widen(platform::Utf8(text)), text);
   EXPECT_EQ(platform::Utf8(L"视"), "\xE8\xA7\x86");
-  EXPECT_EQ(platform::Widen("a\xFF" "b"), L"a\uFFFDb");
+  EXPECT_EQ(platform::Widen("a\xFF"
+                            "b"),
+            L"a\uFFFDb");
   EXPECT_EQ(platform::Widen("\xE8\xA7"), L"\uFFFD\uFFFD");  // cut-off sequence
   EXPECT_EQ(platform::Widen("\xC0\x80"), L"\uFFFD\uFFFD");  // overlong form
 }

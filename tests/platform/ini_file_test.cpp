@@ -1,9 +1,10 @@
-#include <gtest/gtest.h>
+#include "platform/ini_file.h"
 
 #include <fstream>
 #include <sstream>
 
-#include "platform/ini_file.h"
+#include <gtest/gtest.h>
+
 #include "support/temp_dir.h"
 
 namespace {

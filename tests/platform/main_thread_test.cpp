@@ -1,11 +1,12 @@
-#include <gtest/gtest.h>
+#include "platform/main_thread.h"
 
 #include <atomic>
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "platform/event.h"
-#include "platform/main_thread.h"
 
 TEST(MainThread, WorkerCallsRunOnTheMainThreadWhileItWaits) {
   ASSERT_TRUE(platform::IsMainThread());

@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
+#include "platform/qt/qt_outside.h"
 
 #include <fstream>
 #include <sstream>
 
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
 #include "platform/paths.h"
-#include "platform/qt/qt_outside.h"
 #include "support/temp_dir.h"
 
 // Downloads go through Qt Network; a file: address exercises the whole road

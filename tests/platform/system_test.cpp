@@ -1,10 +1,10 @@
 // Paths, floating-point set-up, thread priorities and the outside world.
-#include <gtest/gtest.h>
-
 #include <cfenv>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "platform/code_page.h"
 #include "platform/floating_point.h"
@@ -100,10 +100,10 @@ TEST(Outside, RecordingFakeTakesThePlaceOfTheRealOne) {
     fake.SetResult(false);
     EXPECT_FALSE(platform::TheOutside().PowerOff());
     EXPECT_FALSE(platform::TheOutside().PlaySoundFile("sounds/cam.wav"));
-    EXPECT_EQ(fake.Calls(), (std::vector<std::string>{"open /tmp/out/",
-                                                      "download http://example.invalid/version.ini " + target,
-                                                      "download http://example.invalid/other " + target, "poweroff",
-                                                      "sound sounds/cam.wav"}));
+    EXPECT_EQ(fake.Calls(),
+              (std::vector<std::string>{
+                  "open /tmp/out/", "download http://example.invalid/version.ini " + target,
+                  "download http://example.invalid/other " + target, "poweroff", "sound sounds/cam.wav"}));
     std::ifstream in(target);
     std::string first;
     std::getline(in, first);
@@ -122,15 +122,11 @@ TEST(Outside, LockFileComesFromTheEnvironmentOrTheMachineFolder) {
   setenv(platform::kLockFileEnvironment, path.c_str(), 1);
   platform::SystemOutside system;
   EXPECT_FALSE(system.ReadLockFile().exists);  // no file
-  {
-    std::ofstream(path) << "[check_psp]\n";
-  }
+  { std::ofstream(path) << "[check_psp]\n"; }
   platform::LockFileEntry entry = system.ReadLockFile();
   EXPECT_TRUE(entry.exists);  // the section alone counts
   EXPECT_EQ(entry.value, "");
-  {
-    std::ofstream(path) << "[Check_PsP]\nps=abc\n";
-  }
+  { std::ofstream(path) << "[Check_PsP]\nps=abc\n"; }
   EXPECT_EQ(system.ReadLockFile().value, "abc");
   if (old)
     setenv(platform::kLockFileEnvironment, saved.c_str(), 1);
