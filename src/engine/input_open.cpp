@@ -44,9 +44,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   }
   const AVInputFormat* forced = nullptr;
   if (!o.FileFormat.empty()) {
-    forced = lib::av_find_input_format(o.FileFormat.c_str());
-    if (!forced) throw FFmpegException(Format("Unknown input format: \"%s\"", o.FileFormat.c_str()));
+    // The forced format belongs to this open, whatever its outcome.
+    std::string name = std::move(o.FileFormat);
     o.FileFormat.clear();
+    forced = lib::av_find_input_format(name.c_str());
+    if (!forced) throw FFmpegException(Format("Unknown input format: \"%s\"", name.c_str()));
   }
   AVFormatContext* ctx = lib::avformat_alloc_context();
   if (!ctx) throw FFmpegException("avformat_alloc_context failed");

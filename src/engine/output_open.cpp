@@ -48,12 +48,14 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
 
   const AVOutputFormat* fmt = nullptr;
   if (!o.FileFormat.empty()) {
-    fmt = lib::av_guess_format(o.FileFormat.c_str(), nullptr, nullptr);
+    // The forced format belongs to this open, whatever its outcome.
+    std::string name = std::move(o.FileFormat);
+    o.FileFormat.clear();
+    fmt = lib::av_guess_format(name.c_str(), nullptr, nullptr);
     if (!fmt) {
-      openError_ = Format("Requested output format '%s' is not a suitable output format", o.FileFormat.c_str());
+      openError_ = Format("Requested output format '%s' is not a suitable output format", name.c_str());
       return -1;
     }
-    o.FileFormat.clear();
   } else {
     fmt = lib::av_guess_format(nullptr, libraryName.c_str(), nullptr);
     if (!fmt) {
@@ -123,10 +125,14 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   if (o.VideoDisable) useVideo = false;
   if (o.SubtitleDisable) useSubtitle = false;
 
+  // A stream that cannot be made consumes its kind's codec choice, so the
+  // next output does not inherit the failing name.
   if (useVideo) {
     try {
       NewVideoStream(fileIndex);
     } catch (const FFmpegException& e) {
+      o.VideoCodecName.reset();
+      o.VideoStreamCopy = false;
       return fail(Format("new_video_stream fail: %s", e.what()));
     }
   }
@@ -134,6 +140,8 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
     try {
       NewAudioStream(fileIndex);
     } catch (const FFmpegException& e) {
+      o.AudioCodecName.reset();
+      o.AudioStreamCopy = false;
       return fail(Format("new_audio_stream fail: %s", e.what()));
     }
   }
@@ -141,6 +149,8 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
     try {
       NewSubtitleStream(fileIndex);
     } catch (const FFmpegException& e) {
+      o.SubtitleCodecName.reset();
+      o.SubtitleStreamCopy = false;
       return fail(Format("new_subtitle_stream fail: %s", e.what()));
     }
   }

@@ -133,6 +133,16 @@ void TCustomFFmpeg::RunLoop() {
                    (long long)file.TsOffset);
         }
       }
+      // A packet whose presentation time is already past a jump that its
+      // decoding time has not reached keeps its usual distance to the latter.
+      if ((file.Ctx->iformat->flags & AVFMT_TS_DISCONT) && !o.CopyTs && pkt->pts != AV_NOPTS_VALUE &&
+          pkt->dts != AV_NOPTS_VALUE) {
+        int64_t gap = pkt->pts - pkt->dts;
+        if (std::llabs(lib::av_rescale_q(gap, tb, kMicroseconds)) > int64_t(double(o.DtsDeltaThreshold) * AV_TIME_BASE))
+          pkt->pts = pkt->dts + ist.PtsDtsGap;
+        else
+          ist.PtsDtsGap = gap;
+      }
       if (o.RecordingTime != kUnlimitedTime && pkt->pts != AV_NOPTS_VALUE &&
           lib::av_compare_ts(pkt->pts, tb, o.RecordingTime + o.StartTime, kMicroseconds) >= 0) {
         ist.PastRecordingTime = true;
