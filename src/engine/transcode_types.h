@@ -59,6 +59,7 @@ struct TInputStream {
   int64_t Start = 0;            // wall clock at start (µs) with RateEmu
   bool Flushed = false;
   bool WarnedMultipleFrames = false;
+  int64_t PtsDtsGap = 0;        // usual pts - dts of the stream's packets (stream time base)
   float Quality = 0;            // quality of the last decoded picture
   // Video filter graph ends and the picture taken from the graph.
   AVFilterGraph* FilterGraph = nullptr;
