@@ -41,8 +41,15 @@ bool TPreviewWindow::Show(const uint8_t* bits, int width, int height, int stride
   frame.FrameNumber = frameNumber;
   frame.PTS = pts;
   frame.Caption = PreviewCaption(pts);
-  bool shown = false;
+  enum { kShown, kRefused, kWithdrawn } outcome = kRefused;
+  const unsigned generation = generation_;
   platform::CallInMainThread([&] {
+    // A Close that ran while this call waited for the main thread (the
+    // component clearing Preview) wins: no window comes back for it.
+    if (generation_ != generation) {
+      outcome = kWithdrawn;
+      return;
+    }
     // The host is looked up again here: it may have gone meanwhile.
     TPreviewHost* host = RegisteredPreviewHost();
     if (!host) return;
@@ -50,13 +57,14 @@ bool TPreviewWindow::Show(const uint8_t* bits, int width, int height, int stride
       if (!host->OpenPreview(this, width, height)) return;
       open_ = true;
     }
-    shown = host->ShowPreviewFrame(this, frame);
+    if (host->ShowPreviewFrame(this, frame)) outcome = kShown;
   });
-  if (!shown) closed_ = true;
-  return shown;
+  if (outcome == kRefused) closed_ = true;
+  return outcome == kShown;
 }
 
 void TPreviewWindow::Close() {
+  ++generation_;
   if (open_) {
     platform::CallInMainThread([this] {
       if (TPreviewHost* host = RegisteredPreviewHost()) host->ClosePreview(this);

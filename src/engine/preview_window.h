@@ -74,4 +74,5 @@ class TPreviewWindow {
  private:
   std::atomic<bool> open_{false};    // a host window exists for this object
   std::atomic<bool> closed_{false};  // the user closed it
+  std::atomic<unsigned> generation_{0};  // counts Close calls
 };
