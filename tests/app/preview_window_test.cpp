@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <atomic>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -142,4 +144,67 @@ TEST_F(PreviewWindowTest, WithoutAHostNothingIsShownAndTheLogSaysSoOnce) {
   DefaultLogger().SetOnLog(nullptr);
   EXPECT_LE(lines.size(), 1u);  // once per program (an earlier test may have said it)
   EXPECT_EQ(host.WindowCount(), 0);
+}
+
+namespace {
+
+// Counts what a conversion shows, per window.
+class CountingHost : public QtPreviewHost {
+ public:
+  std::map<const void*, int> frames;
+  std::vector<QSize> sizes;
+  bool ShowPreviewFrame(const void* owner, const TPreviewFrame& frame) override {
+    ++frames[owner];
+    sizes.push_back(QSize(frame.Width, frame.Height));
+    return QtPreviewHost::ShowPreviewFrame(owner, frame);
+  }
+};
+
+}  // namespace
+
+TEST(PreviewConversion, ConvertingTaskShowsItsPicturesAndReleasingItClosesTheWindow) {
+  App();
+  testsupport::LoadConverterLibraries();
+  platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+  CountingHost host;
+  host.Register();
+  const std::string input = testsupport::AviMpeg4Mp3();
+  ASSERT_FALSE(input.empty());
+  {
+    TTranscoder engine;
+    engine.SetPreview(true);
+    std::atomic<bool> batchEnded{false};
+    std::mutex errorLock;
+    std::string error;  // guarded by errorLock
+    engine.SetOnTerminate([&](TCustomTranscoder*, const TTerminateInfo& info) {
+      if (info.TaskIndex < 0) {
+        batchEnded = true;
+      } else if (!info.Finished || info.Exception) {
+        std::lock_guard<std::mutex> guard(errorLock);
+        error = "task ended with: " + info.ExceptionMsg;
+      }
+    });
+    ASSERT_EQ(engine.AddTask(platform::Widen(input)), 0) << engine.LastErrMsg();
+    TOutputOptions options;
+    options.VideoCodec = "mpeg4";
+    options.FrameSize = "160x120";
+    options.DisableAudio = true;
+    ASSERT_TRUE(engine.SetOutputFile(0, platform::Widen(testsupport::TempPath("previewed.avi")), &options))
+        << engine.LastErrMsg();
+    engine.StartTask(1);  // on a worker; this thread serves the windows
+    platform::WaitServingMainThread([&] { return batchEnded.load(); });
+    {
+      std::lock_guard<std::mutex> guard(errorLock);
+      EXPECT_EQ(error, "");
+    }
+    ASSERT_EQ(host.frames.size(), 1u);
+    EXPECT_GE(host.frames.begin()->second, 1);
+    for (const QSize& size : host.sizes) EXPECT_EQ(size, QSize(160, 120));
+    EXPECT_EQ(host.WindowCount(), 1);  // stays until the task is released
+    PreviewWidget* window = host.Window(host.frames.begin()->first);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->windowTitle().startsWith("00:00:0"));
+  }
+  EXPECT_EQ(host.WindowCount(), 0);
+  platform::SetMessagePump(nullptr);
 }
