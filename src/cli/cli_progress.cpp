@@ -120,6 +120,10 @@ void TProgressDisplay::Progress(const TProgressInfo& info) {
   }
   job.Current = info.CurrentDuration;
   job.Total = info.TotalDuration;
+  // Measured here, not when drawing: other jobs redraw the bars between
+  // this job's reports.
+  const double elapsed = clock_() - job.StartClock;
+  job.Speed = elapsed > 0.2 && job.Current > 0 ? static_cast<double>(job.Current) / 1e6 / elapsed : -1;
   if (!terminal_) return;
   EraseBars();
   DrawBars();
@@ -194,11 +198,7 @@ std::string TProgressDisplay::BarLine(const TJob& job) const {
   else
     std::snprintf(percentText, sizeof percentText, "%3d%%", percent);
   char speedText[16] = "    --";
-  const double elapsed = clock_() - job.StartClock;
-  if (elapsed > 0.2 && job.Current > 0) {
-    const double speed = std::min(999.9, static_cast<double>(job.Current) / 1e6 / elapsed);
-    std::snprintf(speedText, sizeof speedText, "%5.1fx", speed);
-  }
+  if (job.Speed >= 0) std::snprintf(speedText, sizeof speedText, "%5.1fx", std::min(999.9, job.Speed));
   return name + " [" + bar + "] " + percentText + " " + ClockText(job.Current) + " " + speedText;
 }
 

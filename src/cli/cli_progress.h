@@ -65,6 +65,7 @@ class TProgressDisplay {
     double StartClock = 0;
     int64_t Current = 0;
     int64_t Total = -1;
+    double Speed = -1;  // media seconds per second at the last report; -1 unknown
   };
 
   // The caller holds lock_.
