@@ -69,9 +69,16 @@ bool TCustomTranscoder::Preview() const {
 }
 
 void TCustomTranscoder::SetPreview(bool value) {
-  std::lock_guard<std::mutex> guard(PreviewLock());
-  preview_ = value;
-  ApplyPreviewFlags();
+  {
+    std::lock_guard<std::mutex> guard(PreviewLock());
+    preview_ = value;
+    ApplyPreviewFlags();
+  }
+  if (value) return;
+  // Clearing the flag closes the windows. Not under PreviewLock(): closing
+  // goes through the main thread (us), and the video path takes that lock.
+  for (int i = 0; i < tasks_.Count(); ++i)
+    if (TFFmpeg* task = tasks_.FFmpeg(i)) task->ClosePreviewWindow();
 }
 
 bool TCustomTranscoder::PreviewBitmap() const {

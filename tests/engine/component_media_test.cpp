@@ -6,6 +6,7 @@
 #include <string>
 
 #include "component_support.h"
+#include "engine/preview_window.h"
 #include "engine/transcoder.h"
 #include "platform/code_page.h"
 #include "support/media_libraries.h"
@@ -203,6 +204,41 @@ TEST_F(ComponentMedia, PausedCopyWaitsAndResumedCopyCompletes) {
       testsupport::ReadMedia(testsupport::TempPath("component_paused.avi"));
   ASSERT_TRUE(copy.ok) << copy.error;
   EXPECT_EQ(copy.videoFrames(), testsupport::ReadMedia(input_).videoFrames());
+}
+
+// Records the windows the engine asks the program for.
+class RecordingHost : public TPreviewHost {
+ public:
+  RecordingHost() { RegisterPreviewHost(this); }
+  ~RecordingHost() override { RegisterPreviewHost(nullptr); }
+  bool OpenPreview(const void* owner, int, int) override {
+    opened.push_back(owner);
+    return true;
+  }
+  bool ShowPreviewFrame(const void*, const TPreviewFrame&) override { return true; }
+  void ClosePreview(const void* owner) override { closed.push_back(owner); }
+
+  std::vector<const void*> opened;
+  std::vector<const void*> closed;
+};
+
+TEST_F(ComponentMedia, ClearingPreviewClosesTheWindowsOfTheTasks) {
+  RecordingHost host;
+  TTranscoder engine;
+  engine.SetPreview(true);
+  ASSERT_EQ(engine.AddTask(Widen(input_)), 0) << engine.LastErrMsg();
+  TFFmpeg* task = engine.Task(0);
+  EXPECT_EQ(task->PreviewFlags, kPreviewWindowFlag);
+  const uint8_t bits[4 * 4 * 3] = {};
+  ASSERT_TRUE(task->ShowPreviewWindow(bits, 4, 4, 12, 1, 0));
+  ASSERT_EQ(host.opened.size(), 1u);
+
+  engine.SetPreviewBitmap(true);  // other flag: the window stays
+  EXPECT_TRUE(host.closed.empty());
+  engine.SetPreview(false);
+  ASSERT_EQ(host.closed.size(), 1u);
+  EXPECT_EQ(host.closed[0], host.opened[0]);
+  EXPECT_EQ(task->PreviewFlags, kPreviewBitmapFlag);
 }
 
 }  // namespace
