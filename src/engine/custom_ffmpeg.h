@@ -142,6 +142,9 @@ class TCustomFFmpeg : public TTaskRunner {
   // For every encoded packet, before it is written: remembers its quality
   // statistics for the report and writes the statistics-file line.
   void NoteEncodedPacket(TOutputStream& ost, const AVPacket* pkt);
+  // At most once per preview interval: the picture (pts in µs) as a bitmap
+  // to the preview relay or the preview window, as PreviewFlags ask.
+  void PreviewStep(const AVFrame* picture, int64_t pts);
 
   // ---- shared by the loop and the output paths ----
   // Receives every packet the encoder has ready, counts it, rescales it to

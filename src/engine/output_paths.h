@@ -11,8 +11,7 @@
 #include <string>
 
 #include "engine/transcode_types.h"
-
-class TBitmap;
+#include "media/frame_to_bitmap.h"
 
 // Quality statistics the encoder attaches to a packet
 // (AV_PKT_DATA_QUALITY_STATS): quantizer in lambda units, picture type and
@@ -53,20 +52,6 @@ struct TStreamPathState {
   TPacketQuality LastQuality;  // of the last packet written
 };
 
-// RGB conversion of pictures for the custom hook and the preview: a bitmap of
-// the frame's size and cached scaler contexts to and from BGR24.
-struct TRgbContext {
-  TRgbContext() = default;
-  TRgbContext(const TRgbContext&) = delete;
-  TRgbContext& operator=(const TRgbContext&) = delete;
-  ~TRgbContext();
-  void Reset();
-
-  TBitmap* Bitmap = nullptr;  // owned
-  SwsContext* ToRgb = nullptr;
-  SwsContext* FromRgb = nullptr;
-};
-
 struct TTaskPathState {
   TTaskPathState() = default;
   TTaskPathState(const TTaskPathState&) = delete;
@@ -82,8 +67,9 @@ struct TTaskPathState {
   int DeintWidth = 0, DeintHeight = 0, DeintFormat = -1;
   bool DeintFailed = false;  // no deinterlacer in the filter library: logged once
 
-  TRgbContext Hook;
-  TRgbContext Preview;
+  // Pictures as bitmaps for the custom hook and for the preview.
+  TFrameBitmapConverter Hook;
+  TFrameBitmapConverter Preview;
   int64_t LastPreviewTime = INT64_MIN;  // wall clock, µs
 };
 

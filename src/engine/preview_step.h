@@ -1,6 +1,5 @@
-// The custom hook and the preview step: pictures as 24-bit RGB bitmaps for
-// the component's OnCustomHook and OnPreviewBitmap, and for the preview
-// window.
+// The custom hook: pictures as 24-bit RGB bitmaps for the component's
+// OnCustomHook, drawn on and converted back.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +11,7 @@ class TCustomFFmpeg;
 // Hands the picture to the task's hook relay as a bitmap and, when the
 // handler leaves Update set, converts the bitmap back into the frame.
 // Returns false when the hook is to be detached (the handler set StopHook, or
-// the picture could not be converted).
+// the picture could not be converted). An exception from the handler is
+// logged and leaves the frame as it was.
 bool CallCustomHook(TCustomFFmpeg& task, TTaskPathState& state, AVFrame* frame, int64_t frameNumber,
                     int64_t pts);
-
-// At most once per preview interval: the picture as a bitmap to the preview
-// relay (PreviewBitmap flag) or to the preview window (Preview flag).
-void PreviewStep(TCustomFFmpeg& task, TTaskPathState& state, const AVFrame* picture, int64_t frameNumber,
-                 int64_t pts);

@@ -8,7 +8,6 @@
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
 #include "engine/output_paths.h"
-#include "engine/preview_step.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
 
@@ -183,7 +182,7 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream
     out->pts = std::llround(ost.SyncOpts);
     out->sample_aspect_ratio = enc->sample_aspect_ratio;
     out->pkt_dts = AV_NOPTS_VALUE;
-    PreviewStep(*this, TaskPathState(run_), out, run_.HookFrameNumber, ist.Pts);
+    PreviewStep(out, ist.Pts);
     const int ret = lib::avcodec_send_frame(enc, out);
     lib::av_frame_free(&out);
     if (ret < 0) throw FFmpegException("Video encoding failed");
