@@ -24,20 +24,27 @@ bool HasPrivateOption(const AVClass* const* cls, const char* name) {
 // the value, and for muxers when one of them does.
 bool TCustomFFmpeg::SetPrivateOption(const std::string& name, const std::string& value, bool& found) {
   bool exists[kMediaTypeCount] = {}, valid[kMediaTypeCount] = {};
-  void* it = nullptr;
-  while (const AVCodec* codec = lib::av_codec_iterate(&it)) {
-    int t = codec->type;
-    if (t < 0 || t >= kMediaTypeCount || valid[t] || !codec->priv_class || !lib::av_codec_is_encoder(codec))
-      continue;
-    if (!HasPrivateOption(&codec->priv_class, name.c_str())) continue;
-    exists[t] = true;
-    AVCodecContext* probe = lib::avcodec_alloc_context3(codec);
-    if (probe && probe->priv_data && lib::av_opt_set(probe->priv_data, name.c_str(), value.c_str(), 0) >= 0)
-      valid[t] = true;
-    lib::avcodec_free_context(&probe);
+  // Encoders whose option takes text accept any value and are asked first,
+  // so that a value meant for one encoder is not tried (and complained
+  // about) by others that read the same name as a number.
+  for (int pass = 0; pass < 2; ++pass) {
+    void* it = nullptr;
+    while (const AVCodec* codec = lib::av_codec_iterate(&it)) {
+      int t = codec->type;
+      if (t < 0 || t >= kMediaTypeCount || valid[t] || !codec->priv_class || !lib::av_codec_is_encoder(codec))
+        continue;
+      const AVOption* o = lib::av_opt_find2((void*)&codec->priv_class, name.c_str(), nullptr, 0,
+                                            AV_OPT_SEARCH_FAKE_OBJ, nullptr);
+      if (!o || (o->type == AV_OPT_TYPE_STRING) != (pass == 0)) continue;
+      exists[t] = true;
+      AVCodecContext* probe = lib::avcodec_alloc_context3(codec);
+      if (probe && probe->priv_data && lib::av_opt_set(probe->priv_data, name.c_str(), value.c_str(), 0) >= 0)
+        valid[t] = true;
+      lib::avcodec_free_context(&probe);
+    }
   }
+  void* it = nullptr;
   bool muxerExists = false, muxerValid = false;
-  it = nullptr;
   while (const AVOutputFormat* fmt = lib::av_muxer_iterate(&it)) {
     if (!fmt->priv_class || !HasPrivateOption(&fmt->priv_class, name.c_str())) continue;
     muxerExists = true;

@@ -70,6 +70,22 @@ uint16_t* CopyMatrix(const TMatrix& m) {
   return out;
 }
 
+// A context made for the encoder starts from the encoder's own defaults
+// (some encoders refuse the generic ones). What was set so far is kept.
+void UseEncoderDefaults(TOutputStream& ost, const AVCodec* codec) {
+  if (!codec) return;
+  AVCodecContext* fresh = lib::avcodec_alloc_context3(codec);
+  if (!fresh) throw FFmpegException("avcodec_alloc_context failed");
+  AVCodecContext* old = ost.Enc;
+  fresh->codec_type = old->codec_type;
+  fresh->thread_count = old->thread_count;
+  fresh->codec_tag = old->codec_tag;
+  fresh->flags |= old->flags;
+  fresh->flags2 |= old->flags2;
+  lib::avcodec_free_context(&ost.Enc);
+  ost.Enc = fresh;
+}
+
 }  // namespace
 
 AVStream* TCustomFFmpeg::AddOutputStream(int outputFile, AVMediaType type, TOutputStream*& ost) {
@@ -141,6 +157,8 @@ void TCustomFFmpeg::NewVideoStream(int outputFile) {
       id = lib::av_guess_codec(file.Ctx->oformat, nullptr, file.LibraryName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
       codec = lib::avcodec_find_encoder(id);
     }
+    UseEncoderDefaults(*ost, codec);
+    enc = ost->Enc;
     enc->codec_id = id;
     CopyRecordedOptions(enc, videoOptions, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     enc->thread_count = o.Threads;
@@ -205,7 +223,6 @@ void TCustomFFmpeg::NewAudioStream(int outputFile) {
     lib::av_channel_layout_default(&enc->ch_layout, o.AudioChannels);
     enc->sample_rate = o.AudioSampleRate;
   } else {
-    CopyRecordedOptions(enc, audioOptions, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     enc->thread_count = o.Threads;
     AVCodecID id;
     std::string error;
@@ -220,6 +237,9 @@ void TCustomFFmpeg::NewAudioStream(int outputFile) {
       id = lib::av_guess_codec(file.Ctx->oformat, nullptr, file.LibraryName.c_str(), nullptr, AVMEDIA_TYPE_AUDIO);
       codec = lib::avcodec_find_encoder(id);
     }
+    UseEncoderDefaults(*ost, codec);
+    enc = ost->Enc;
+    CopyRecordedOptions(enc, audioOptions, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     enc->codec_id = id;
     if (o.AudioQScale > -99999) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;
@@ -275,15 +295,17 @@ void TCustomFFmpeg::NewSubtitleStream(int outputFile) {
   if (o.SubtitleStreamCopy) {
     ost->StreamCopy = true;
   } else {
-    CopyRecordedOptions(enc, subtitleOptions, AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    enc->thread_count = o.Threads;
     AVCodecID id;
     std::string error;
     if (!engine::LookupCodec(o.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true,
                              subtitleOptions->strict_std_compliance, id, error))
       throw FFmpegException(error);
-    enc->codec_id = id;
     if (o.SubtitleCodecName) ost->Encoder = lib::avcodec_find_encoder_by_name(o.SubtitleCodecName->c_str());
+    UseEncoderDefaults(*ost, ost->Encoder);
+    enc = ost->Enc;
+    CopyRecordedOptions(enc, subtitleOptions, AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    enc->thread_count = o.Threads;
+    enc->codec_id = id;
     lib::av_dict_copy(&ost->EncoderOptions, optionContext_->EncoderPrivate[AVMEDIA_TYPE_SUBTITLE], 0);
   }
   if (!o.SubtitleLanguage.empty()) {
