@@ -160,8 +160,8 @@ TBuildResult BuildTypedJob(const TCliOptions& options, const std::string& source
   choice.OutputFileName = ChooseOutputName(choice.OutputFileName, options.Overwrite, claims);
   TJobRecords records;
   std::string error;
-  if (!MakeSingleJob(choice, sourceFileName, efOverwrite, [](const std::string&) { return false; }, records,
-                     error)) {
+  if (!MakeSingleJob(
+          choice, sourceFileName, efOverwrite, [](const std::string&) { return false; }, records, error)) {
     result.Status = bsFailed;
     result.Message = error;
     return result;

@@ -82,8 +82,7 @@ bool IsDigits(std::string_view text) {
 bool ParseTypeCode(std::string_view option, std::string_view text, int32_t& code, std::string& error) {
   const std::optional<int32_t> value = ParseInt(text);
   if (!value || !profiles::FindOutputType(*value)) {
-    error = std::string(option) + ": unknown output type '" + std::string(text) +
-            "' (see --list-types)";
+    error = std::string(option) + ": unknown output type '" + std::string(text) + "' (see --list-types)";
     return false;
   }
   code = *value;
@@ -156,8 +155,8 @@ std::span<const TListOptionName> ListOptionNames() { return kListOptions; }
 
 bool ParseCutRange(std::string_view text, profiles::TCutTimes& times, std::string& error) {
   const size_t dash = text.find('-');
-  const std::string_view halves[2] = {text.substr(0, dash),
-                                      dash == std::string_view::npos ? std::string_view() : text.substr(dash + 1)};
+  const std::string_view halves[2] = {
+      text.substr(0, dash), dash == std::string_view::npos ? std::string_view() : text.substr(dash + 1)};
   if (dash == std::string_view::npos) {
     error = "--cut: expected HH:MM:SS-HH:MM:SS, got '" + std::string(text) + "'";
     return false;
@@ -346,7 +345,8 @@ Output:
                           when missing)
       --overwrite         overwrite existing output files; without it a new
                           name "NAME(New_N).EXT" is chosen
-  -j, --jobs N            conversions running at the same time (default 1)
+  -j, --jobs N            conversions running at the same time, 1 to 64
+                          (default 1)
 
 Choices (one item of the type's list, by its caption):
       --video-codec CAPTION     --video-bitrate CAPTION   --size CAPTION

@@ -14,7 +14,11 @@ namespace {
 char32_t NextCodePoint(std::string_view text, size_t& i) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char first = byte(i);
-  int length = first < 0x80 ? 1 : (first >> 5) == 0x6 ? 2 : (first >> 4) == 0xE ? 3 : (first >> 3) == 0x1E ? 4 : 0;
+  int length = first < 0x80           ? 1
+               : (first >> 5) == 0x6  ? 2
+               : (first >> 4) == 0xE  ? 3
+               : (first >> 3) == 0x1E ? 4
+                                      : 0;
   if (length == 0 || i + length > text.size()) {
     ++i;
     return 0xFFFD;
@@ -34,13 +38,12 @@ char32_t NextCodePoint(std::string_view text, size_t& i) {
 int CodePointWidth(char32_t cp) {
   if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return 0;
   if ((cp >= 0x300 && cp <= 0x36F) || cp == 0x200B) return 0;  // combining marks, zero-width space
-  const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
-                    (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
-                    (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
-                    (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-                    (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
-                    (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
-                    (cp >= 0x20000 && cp <= 0x3FFFD);
+  const bool wide =
+      (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) || (cp >= 0x3041 && cp <= 0x33FF) ||
+      (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
+      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+      (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
+      (cp >= 0x20000 && cp <= 0x3FFFD);
   return wide ? 2 : 1;
 }
 
@@ -91,8 +94,12 @@ int ProgressPercent(int64_t current, int64_t total) {
   return static_cast<int>(static_cast<double>(current) * 100.0 / static_cast<double>(total));
 }
 
-TProgressDisplay::TProgressDisplay(std::ostream& out, std::ostream& err, bool terminal, int columns, TClock clock)
-    : out_(out), err_(err), terminal_(terminal), columns_(std::max(columns, 40)),
+TProgressDisplay::TProgressDisplay(std::ostream& out, std::ostream& err, bool terminal, int columns,
+                                   TClock clock)
+    : out_(out),
+      err_(err),
+      terminal_(terminal),
+      columns_(std::max(columns, 40)),
       clock_(clock ? std::move(clock) : TClock(SteadySeconds)) {
   batchStart_ = lastEnd_ = clock_();
 }

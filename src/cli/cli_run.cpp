@@ -1,14 +1,13 @@
 #include "cli/cli_run.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/ioctl.h>
 #include <system_error>
+#include <unistd.h>
 
 #include "cli/cli_jobs.h"
 #include "cli/cli_progress.h"
@@ -102,7 +101,8 @@ int RunInfo(const std::string& fileName, std::ostream& out, std::ostream& err) {
   }
   TAVProbe probe;
   if (!probe.LoadFile(platform::Widen(fileName))) {
-    err << kProgramName << ": " << fileName << ": 无法识别的音频或视频文件！ (" << probe.LastErrMsg() << ")\n";
+    err << kProgramName << ": " << fileName << ": 无法识别的音频或视频文件！ (" << probe.LastErrMsg()
+        << ")\n";
     return kExitFailed;
   }
   std::string text = probe.InfoText();
@@ -166,9 +166,9 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
     probe.CloseFile();
 
     TJobPlan job;
-    const TBuildResult built =
-        options.HasType ? BuildTypedJob(options, file, outputFolder, duration, claims, job)
-                        : BuildUntypedJob(options, file, outputFolder, claims, job);
+    const TBuildResult built = options.HasType
+                                   ? BuildTypedJob(options, file, outputFolder, duration, claims, job)
+                                   : BuildUntypedJob(options, file, outputFolder, claims, job);
     if (built.Status == bsRefused) {
       // An option value the dialog refuses is a wrong command line.
       transcoder.ClearTasks();
@@ -199,8 +199,8 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
     bool stopped = false;
     std::chrono::steady_clock::time_point stopReturned;
     for (;;) {
-      platform::WaitServingMainThread(
-          [&] { return batchEnded.load() || (StopSignal() != 0 && !stopped); }, 20);
+      platform::WaitServingMainThread([&] { return batchEnded.load() || (StopSignal() != 0 && !stopped); },
+                                      20);
       if (batchEnded.load()) break;
       if (!stopped) {
         // Outputs are finished and closed by the tasks as they stop.

@@ -1,10 +1,9 @@
 // quvexa-convert: the conversion engine and the output type catalogue of
 // Quvexa from the command line, for scripts and machines without a display.
-#include <unistd.h>
-
 #include <clocale>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "cli/cli_listing.h"

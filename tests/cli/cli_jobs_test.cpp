@@ -1,9 +1,10 @@
-#include <gtest/gtest.h>
+#include "cli/cli_jobs.h"
 
 #include <fstream>
 #include <string>
 
-#include "cli/cli_jobs.h"
+#include <gtest/gtest.h>
+
 #include "platform/code_page.h"
 #include "support/temp_dir.h"
 
@@ -27,8 +28,8 @@ TEST(CliJobs, DefaultsResolveAsTheDialogDoes) {
   const std::string folder = testsupport::MakeTempSubdir("psp");
   TNameClaims claims;
   TJobPlan job;
-  const TBuildResult r = cli::BuildTypedJob(Options({"-t", "507", "/v/a.avi"}), "/v/a.avi", folder, 5000000,
-                                            claims, job);
+  const TBuildResult r =
+      cli::BuildTypedJob(Options({"-t", "507", "/v/a.avi"}), "/v/a.avi", folder, 5000000, claims, job);
   ASSERT_EQ(r.Status, cli::bsOk) << r.Message;
   EXPECT_EQ(job.OutputFileName, folder + "/a.mp4");
   EXPECT_EQ(job.Output.FileName, platform::Widen(folder + "/a.mp4"));
@@ -57,10 +58,10 @@ TEST(CliJobs, PicksFiltersOptionTextAndDiscNames) {
   TNameClaims claims;
   TJobPlan job;
   // Type 512 (".avi"): Divx 5 keeps its tag in an AVI file; volume and filters.
-  TBuildResult r = cli::BuildTypedJob(
-      Options({"-t", "512", "--video-codec", "Divx 5 视频压缩器", "--volume", "音量增加1倍", "--vflip", "--hflip",
-               "--options", "g=50", "x.DAT"}),
-      "x.DAT", folder, -1, claims, job);
+  TBuildResult r =
+      cli::BuildTypedJob(Options({"-t", "512", "--video-codec", "Divx 5 视频压缩器", "--volume",
+                                  "音量增加1倍", "--vflip", "--hflip", "--options", "g=50", "x.DAT"}),
+                         "x.DAT", folder, -1, claims, job);
   ASSERT_EQ(r.Status, cli::bsOk) << r.Message;
   EXPECT_EQ(job.Output.VideoCodec, "mpeg4");
   EXPECT_EQ(job.Output.VideoTag, "DX50");
@@ -71,8 +72,8 @@ TEST(CliJobs, PicksFiltersOptionTextAndDiscNames) {
   EXPECT_EQ(job.OutputFileName, folder + "/x.avi");
 
   // NTSC DVD: the preset decides, the name carries the norm.
-  r = cli::BuildTypedJob(Options({"-t", "517", "--video-codec", "NTSC_DVD视频压缩器", "y.avi"}), "y.avi", folder,
-                         -1, claims, job);
+  r = cli::BuildTypedJob(Options({"-t", "517", "--video-codec", "NTSC_DVD视频压缩器", "y.avi"}), "y.avi",
+                         folder, -1, claims, job);
   ASSERT_EQ(r.Status, cli::bsOk) << r.Message;
   EXPECT_EQ(job.OutputFileName, folder + "/y_NTSC.mpg");
   EXPECT_EQ(job.Output.Target, 3);
@@ -96,14 +97,15 @@ TEST(CliJobs, CutRangeIsCheckedAgainstTheInputsDuration) {
   EXPECT_EQ(job.Output.RecordingTime, 30'000'000);
 
   // One second past the whole-second duration, and an empty range.
-  r = cli::BuildTypedJob(Options({"--cut", "00:00:10-00:00:41", "a.avi"}), "a.avi", folder, 40'900'000, claims,
-                         job);
+  r = cli::BuildTypedJob(Options({"--cut", "00:00:10-00:00:41", "a.avi"}), "a.avi", folder, 40'900'000,
+                         claims, job);
   EXPECT_EQ(r.Status, cli::bsRefused);
   EXPECT_NE(r.Message.find("截取时间设置错误，不允许停止时间大于时间长度！"), std::string::npos) << r.Message;
-  r = cli::BuildTypedJob(Options({"--cut", "00:00:20-00:00:20", "a.avi"}), "a.avi", folder, 40'900'000, claims,
-                         job);
+  r = cli::BuildTypedJob(Options({"--cut", "00:00:20-00:00:20", "a.avi"}), "a.avi", folder, 40'900'000,
+                         claims, job);
   EXPECT_EQ(r.Status, cli::bsRefused);
-  EXPECT_NE(r.Message.find("截取时间设置错误，不允许起始时间大于等于停止时间！"), std::string::npos) << r.Message;
+  EXPECT_NE(r.Message.find("截取时间设置错误，不允许起始时间大于等于停止时间！"), std::string::npos)
+      << r.Message;
   // Unknown duration: nothing fits.
   r = cli::BuildTypedJob(Options({"--cut", "00:00:00-00:00:01", "a.avi"}), "a.avi", folder, -1, claims, job);
   EXPECT_EQ(r.Status, cli::bsRefused);

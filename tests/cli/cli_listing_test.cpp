@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "cli/cli_listing.h"
 
 #include <sstream>
 #include <string>
 
-#include "cli/cli_listing.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,12 +32,14 @@ TEST(CliListing, OptionsMarkDefaultsAndShowCodecReplacements) {
 
   // Type 100: two codec groups put other size lists in place.
   const std::string t100 = cli::ListOptionsText(100);
-  EXPECT_NE(t100.find("with --video-codec 'Divx 视频压缩器', --size offers instead:\n    128*96\n  * 176*144\n"
-                      "    352*288\n    740*567\n"),
-            std::string::npos)
+  EXPECT_NE(
+      t100.find("with --video-codec 'Divx 视频压缩器', --size offers instead:\n    128*96\n  * 176*144\n"
+                "    352*288\n    740*567\n"),
+      std::string::npos)
       << t100;
-  EXPECT_NE(t100.find("with --video-codec 'Divx 5 视频压缩器', 'XviD 视频压缩器1' or 'XviD 视频压缩器2', --size"),
-            std::string::npos)
+  EXPECT_NE(
+      t100.find("with --video-codec 'Divx 5 视频压缩器', 'XviD 视频压缩器1' or 'XviD 视频压缩器2', --size"),
+      std::string::npos)
       << t100;
 
   EXPECT_NE(cli::ListOptionsText(209).find("Audio only"), std::string::npos);

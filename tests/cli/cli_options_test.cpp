@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "cli/cli_options.h"
 
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -64,7 +64,8 @@ TEST(CliOptions, CodecChoiceReplacesTheListOtherPicksAreLookedUpIn) {
   // Type 1 offers the Mjpeg bit rates only once Mjpeg is the codec.
   TParseResult r = Parse({"-t", "1", "--video-bitrate", "9000 kbps(极高质量)", "x.avi"});
   EXPECT_FALSE(r.Ok);
-  r = Parse({"-t", "1", "--video-bitrate", "9000 kbps(极高质量)", "--video-codec", "Mjpeg 视频压缩器", "x.avi"});
+  r = Parse(
+      {"-t", "1", "--video-bitrate", "9000 kbps(极高质量)", "--video-codec", "Mjpeg 视频压缩器", "x.avi"});
   EXPECT_TRUE(r.Ok) << r.Error;
   // Type 100 with the Divx codec offers "740*567".
   r = Parse({"-t", "100", "--video-codec", "Divx 视频压缩器", "--size", "740*567", "x.avi"});
@@ -80,7 +81,8 @@ TEST(CliOptions, AudioOnlyTypesRefuseVideoChoices) {
 }
 
 TEST(CliOptions, TypeNoneNeedsAnExtensionAndTakesOnlyOptionText) {
-  TParseResult r = Parse({"-t", "none", "--ext", ".mkv", "--options", "vcodec=copy<CRLF>acodec=copy", "a.avi"});
+  TParseResult r =
+      Parse({"-t", "none", "--ext", ".mkv", "--options", "vcodec=copy<CRLF>acodec=copy", "a.avi"});
   ASSERT_TRUE(r.Ok) << r.Error;
   EXPECT_FALSE(r.Options.HasType);
   EXPECT_EQ(r.Options.Extension, "mkv");
@@ -95,18 +97,18 @@ TEST(CliOptions, TypeNoneNeedsAnExtensionAndTakesOnlyOptionText) {
 
 TEST(CliOptions, WrongUsageIsRefused) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {},                                      // no input
-           {"-t", "499", "a.avi"},                  // "nothing selected" is no type
-           {"-t", "527", "a.avi"},                  // past the last row
-           {"-t", "abc", "a.avi"},                  //
-           {"-j", "0", "a.avi"},                    //
-           {"-j", "2x", "a.avi"},                   //
-           {"--bogus", "a.avi"},                    //
-           {"a.avi", "-t"},                         // value missing
-           {"--overwrite=yes", "a.avi"},            // flag with a value
-           {"--list-types", "a.avi"},               // action with files
-           {"--list-types", "--info", "a.avi"},     // two actions
-           {"--list-options", "500", "-t", "501"},  // conversion option with an action
+           {},                                                // no input
+           {"-t", "499", "a.avi"},                            // "nothing selected" is no type
+           {"-t", "527", "a.avi"},                            // past the last row
+           {"-t", "abc", "a.avi"},                            //
+           {"-j", "0", "a.avi"},                              //
+           {"-j", "2x", "a.avi"},                             //
+           {"--bogus", "a.avi"},                              //
+           {"a.avi", "-t"},                                   // value missing
+           {"--overwrite=yes", "a.avi"},                      // flag with a value
+           {"--list-types", "a.avi"},                         // action with files
+           {"--list-types", "--info", "a.avi"},               // two actions
+           {"--list-options", "500", "-t", "501"},            // conversion option with an action
            {"--cut", "00:00:01-00:00:02", "a.avi", "b.avi"},  // cut for one file only
        }) {
     const TParseResult r = ParseCommandLine(args);

@@ -1,17 +1,17 @@
 // The built program end to end: exit statuses, messages, files written.
-#include <gtest/gtest.h>
-#include <signal.h>
-
 #include <chrono>
 #include <filesystem>
+#include <signal.h>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "cli/cli_jobs.h"
-#include "program_runner.h"
 #include "profiles/file_names.h"
 #include "profiles/output_catalogue.h"
+#include "program_runner.h"
 #include "support/test_media.h"
 
 namespace {
@@ -32,7 +32,8 @@ std::string SmallInput() {
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().string());
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -92,8 +93,8 @@ TEST(CliProgram, InfoDescribesAFileAndRefusesAMissingOne) {
 TEST(CliProgram, StreamCopyOfAChineseNamedFileUnderTheCLocale) {
   const std::string input = testsupport::ChineseNamed();
   const std::string folder = testsupport::MakeTempSubdir("copy");
-  const std::vector<std::string> args = {"-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy",
-                                         "-o", folder, input};
+  const std::vector<std::string> args = {
+      "-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy", "-o", folder, input};
   TProgramResult r = RunConvert(args, kCLocale);
   ASSERT_EQ(r.Status, 0) << Describe(r);
   const std::string output = folder + "/测试视频.mkv";
@@ -122,8 +123,9 @@ TEST(CliProgram, FailedJobsGiveStatusOneAndTheOthersStillConvert) {
   const std::string folder = testsupport::MakeTempSubdir("mixed");
   const std::string missing = testsupport::TempPath("missing.avi");
   const std::string garbage = testsupport::GarbageFile("noise.avi", 4096);
-  const TProgramResult r = RunConvert({"-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy",
-                                       "-o", folder, missing, SmallInput(), garbage});
+  const TProgramResult r =
+      RunConvert({"-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy", "-o", folder,
+                  missing, SmallInput(), garbage});
   EXPECT_EQ(r.Status, 1) << Describe(r);
   EXPECT_NE(r.Err.find("failed  " + missing + ": no such file\n"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("failed  " + garbage + ": 无法识别的音频或视频文件！"), std::string::npos) << r.Err;
@@ -131,8 +133,8 @@ TEST(CliProgram, FailedJobsGiveStatusOneAndTheOthersStillConvert) {
   EXPECT_EQ(FilesIn(folder), std::vector<std::string>{folder + "/small.mkv"});
 
   // A task that fails while converting reports its message.
-  const TProgramResult bad = RunConvert({"-t", "none", "--ext", "mkv", "--options", "vcodec=no_such_encoder",
-                                         "-o", folder, SmallInput()});
+  const TProgramResult bad = RunConvert(
+      {"-t", "none", "--ext", "mkv", "--options", "vcodec=no_such_encoder", "-o", folder, SmallInput()});
   EXPECT_EQ(bad.Status, 1) << Describe(bad);
   EXPECT_NE(bad.Err.find("no_such_encoder"), std::string::npos) << bad.Err;
 }
@@ -140,8 +142,8 @@ TEST(CliProgram, FailedJobsGiveStatusOneAndTheOthersStillConvert) {
 TEST(CliProgram, DefaultOutputFolderIsCreatedInHome) {
   const std::string folder = clitest::ChildHome() + "/Video_Directory";
   std::filesystem::remove_all(folder);
-  const TProgramResult r = RunConvert(
-      {"-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy", SmallInput()});
+  const TProgramResult r =
+      RunConvert({"-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy", SmallInput()});
   ASSERT_EQ(r.Status, 0) << Describe(r);
   EXPECT_TRUE(std::filesystem::exists(folder + "/small.mkv"));
 }
@@ -156,8 +158,8 @@ TEST(CliProgram, CutRangeConvertsThePartAndRefusesOneBeyondTheEnd) {
 
   r = RunConvert({"-t", "512", "--cut", "00:00:01-00:00:02", "-o", folder, input});
   ASSERT_EQ(r.Status, 0) << Describe(r);
-  const testsupport::MediaSummary cut = testsupport::ReadMedia(folder + "/" +
-                                                               std::filesystem::path(input).stem().string() + ".avi");
+  const testsupport::MediaSummary cut =
+      testsupport::ReadMedia(folder + "/" + std::filesystem::path(input).stem().string() + ".avi");
   ASSERT_TRUE(cut.ok) << cut.error;
   EXPECT_NEAR(cut.durationUs, 1'000'000, 250'000);
 }
@@ -170,7 +172,8 @@ TEST(CliProgram, InterruptStopsTheBatchCleanly) {
   for (int i = 0; i < 12; ++i) args.push_back(SmallInput());
   clitest::TProgram program(args);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (program.OutputSoFar().find("done") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+  while (program.OutputSoFar().find("done") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_NE(program.OutputSoFar().find("done"), std::string::npos) << "no conversion finished";
   kill(program.Pid(), SIGINT);

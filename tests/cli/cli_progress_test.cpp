@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "cli/cli_progress.h"
 
 #include <sstream>
 #include <string>
 
-#include "cli/cli_progress.h"
+#include <gtest/gtest.h>
 
 namespace {
 

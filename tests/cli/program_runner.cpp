@@ -1,14 +1,13 @@
 #include "program_runner.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <fcntl.h>
 #include <fstream>
+#include <signal.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "support/temp_dir.h"
 

@@ -3,10 +3,9 @@
 // it prints.
 #pragma once
 
-#include <sys/types.h>
-
 #include <map>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace clitest {
