@@ -8,7 +8,10 @@
 
 #include "engine/builtin_presets.h"
 #include "engine/custom_ffmpeg.h"
+#include "engine/transcoder.h"
+#include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
+#include "platform/code_page.h"
 #include "support/media_libraries.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
@@ -230,4 +233,44 @@ TEST_F(PresetTest, BadPresetLinesFailNamingTheFileAndTheLine) {
 
   EXPECT_EQ(Failure("apre", "/nonexistent/x.ffpreset"), "Preset \"/nonexistent/x.ffpreset\" not found");
   EXPECT_EQ(Failure("spre", testsupport::TempDir()), "Preset \"" + testsupport::TempDir() + "\" not found");
+}
+
+// Every built-in entry through a whole conversion into an MP4 file.
+TEST(PresetConversion, EveryBuiltinEntryConvertsAClip) {
+  testsupport::LoadConverterLibraries();
+  if (!testsupport::EncoderAvailable("libx264")) GTEST_SKIP() << "no libx264 in this build";
+  testsupport::MediaSpec spec;
+  spec.container = "avi";
+  spec.videoCodec = "mpeg4";
+  spec.width = 96;
+  spec.height = 64;
+  spec.seconds = 0.4;
+  const std::string input = testsupport::CachedMedia("preset_source.avi", spec);
+  ASSERT_FALSE(input.empty());
+  std::vector<std::string> logged;
+  DefaultLogger().SetOnLog([&](const void*, uint32_t, TLogLevel level, const std::string& text) {
+    if (level <= llWarning) logged.push_back(text);
+  });
+  for (const engine::TBuiltinPreset& p : engine::BuiltinPresets()) {
+    logged.clear();
+    const std::string output = testsupport::TempPath(p.Name + ".mp4");
+    TTranscoder engine;
+    std::string error = "(no end reported)";
+    engine.SetOnTerminate([&](TCustomTranscoder*, const TTerminateInfo& info) {
+      if (info.TaskIndex >= 0) error = info.Finished && !info.Exception ? "" : info.ExceptionMsg;
+    });
+    ASSERT_EQ(engine.AddTask(platform::Widen(input)), 0) << engine.LastErrMsg();
+    TOutputOptions options;
+    options.VideoCodec = "libx264";
+    options.VideoPreset = p.Name;
+    ASSERT_TRUE(engine.SetOutputFile(0, platform::Widen(output), &options)) << p.Name << ": " << engine.LastErrMsg();
+    engine.StartTask(0);
+    EXPECT_EQ(error, "") << p.Name << ::testing::PrintToString(logged);
+    const testsupport::MediaSummary s = testsupport::ReadMedia(output);
+    ASSERT_TRUE(s.ok) << p.Name << ": " << s.error;
+    ASSERT_NE(s.first(AVMEDIA_TYPE_VIDEO), nullptr) << p.Name;
+    EXPECT_EQ(s.first(AVMEDIA_TYPE_VIDEO)->codec, "h264") << p.Name;
+    EXPECT_EQ(s.videoFrames(), 10) << p.Name;
+  }
+  DefaultLogger().SetOnLog(nullptr);
 }
