@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "media/bitmap.h"
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "platform/code_page.h"
@@ -440,8 +441,12 @@ void TCustomTranscoder::RelayHook(TTaskRunner& task, THookInfo& info) {
   std::lock_guard<std::mutex> guard(hookLock_);
   hookInfo_ = info;
   hookInfo_.TaskIndex = task.TaskIndex;
+  // The bitmap stays locked while the handler draws on it (on the worker),
+  // so the handler must not lock it again.
+  std::unique_lock<TBitmap> canvas;
+  if (hookInfo_.Bitmap) canvas = std::unique_lock<TBitmap>(*hookInfo_.Bitmap);
   try {
-    handler(this, &hookInfo_);  // on the worker: the handler may draw on the bitmap
+    handler(this, &hookInfo_);
   } catch (const std::exception& e) {
     Log(this, llError, std::string("Error occurs OnCustomHook: ") + e.what());
     hookInfo_.Update = false;

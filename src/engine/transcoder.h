@@ -32,6 +32,8 @@
 struct AVFormatContext;
 class TCustomTranscoder;
 
+// Runs on the worker with AHookInfo->Bitmap locked: draw on it without
+// locking it again.
 using TCustomHookEvent = std::function<void(TCustomTranscoder* Sender, PHookInfo AHookInfo)>;
 using TPreviewBitmapEvent =
     std::function<void(TCustomTranscoder* Sender, const TPreviewInfo& APreviewInfo)>;

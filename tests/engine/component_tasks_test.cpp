@@ -8,6 +8,7 @@
 
 #include "component_support.h"
 #include "engine/transcoder.h"
+#include "media/bitmap.h"
 #include "media/ffmpeg_logger.h"
 #include "platform/main_thread.h"
 
@@ -144,9 +145,16 @@ TEST(ComponentTasks, HookRunsOnTheWorkerAndHandsItsFlagsBack) {
     info->Update = false;
     info->StopHook = true;
   });
+  TBitmap bitmap(2, 2);
+  engine.SetOnCustomHook([&, previous = engine.OnCustomHook()](TCustomTranscoder* sender, PHookInfo info) {
+    EXPECT_EQ(info->Bitmap, &bitmap);
+    info->Bitmap->Bits()[0] = 200;  // drawing on the locked bitmap
+    previous(sender, info);
+  });
   std::atomic<bool> handedBack{false};
   task.perLoop = [&](GateTask& t) {
     THookInfo info;
+    info.Bitmap = &bitmap;
     info.FrameNumber = 7;
     t.HookRelay(t, info);
     handedBack = !info.Update && info.StopHook;
@@ -156,6 +164,8 @@ TEST(ComponentTasks, HookRunsOnTheWorkerAndHandsItsFlagsBack) {
   EXPECT_FALSE(onMain);
   EXPECT_EQ(taskIndex, 0);
   EXPECT_TRUE(handedBack);
+  std::lock_guard<TBitmap> unlocked(bitmap);  // the relay let go of it
+  EXPECT_EQ(bitmap.Bits()[0], 200);
 }
 
 TEST(ComponentTasks, FailingHookIsLoggedAndLeavesTheFrameAlone) {
