@@ -173,6 +173,17 @@ TEST_F(StreamCopyTest, BitstreamFilterRunsOnCopiedPackets) {
   EXPECT_EQ(result.videoFrames(), in.videoFrames());
 }
 
+TEST_F(StreamCopyTest, SubtitlesAreCopiedWithTheOtherStreams) {
+  std::string out = testsupport::TempPath("copy_subtitles.mkv");
+  ASSERT_EQ(Copy(testsupport::WithBitmapSubtitle(), out, std::string(kCopyBoth) + "<CRLF>scodec=copy"), "");
+  MediaSummary in = ReadMedia(testsupport::WithBitmapSubtitle()), result = ReadMedia(out);
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_NE(result.first(AVMEDIA_TYPE_SUBTITLE), nullptr);
+  EXPECT_EQ(result.first(AVMEDIA_TYPE_SUBTITLE)->codec, "dvd_subtitle");
+  EXPECT_EQ(result.first(AVMEDIA_TYPE_SUBTITLE)->packets, in.first(AVMEDIA_TYPE_SUBTITLE)->packets);
+  ExpectSamePackets(in, result);
+}
+
 // The input arrives through a pipe, so the run is still reading when the
 // stop request comes: the outputs are still flushed and closed.
 TEST_F(StreamCopyTest, StopRequestLeavesAShorterFileThatReads) {
