@@ -195,3 +195,58 @@ TEST_F(OutputTest, ChineseNamesUnderTheCLocale) {
 }
 
 }  // namespace
+
+namespace {
+
+using enginetest::ContextTest;
+
+class OutputRecordTest : public ContextTest {};
+
+TEST_F(OutputRecordTest, MetadataFieldsReachTheFile) {
+  ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
+  std::string out = testsupport::TempPath("tagged.mkv");
+  TOutputOptions options;
+  options.ExtraOptions = "vcodec=copy<CRLF>acodec=copy<CRLF>metadata=comment=from text";
+  options.Metadata.Title = "标题";
+  options.Metadata.Year = 2009;
+  options.Metadata.Timestamp = 25569.0 + 1.0;  // one day after 1970-01-01, local time
+  ASSERT_TRUE(AddOutput(out, &options)) << task.LastOpenError();
+  ASSERT_EQ(Run(), "");
+  testsupport::MediaSummary result = testsupport::ReadMedia(out);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(result.metadata["title"], "标题");
+  EXPECT_EQ(result.metadata["comment"] + result.metadata["COMMENT"], "from text");
+  EXPECT_EQ(result.metadata.count("year") + result.metadata.count("date") + result.metadata.count("YEAR"), 1u);
+}
+
+TEST_F(OutputRecordTest, ExperimentalEncodersNeedTheStrictOption) {
+  if (!lib::avcodec_find_encoder_by_name("vorbis")) GTEST_SKIP() << "no vorbis encoder";
+  ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
+  TOutputOptions options;
+  options.AudioCodec = "vorbis";
+  options.DisableVideo = true;
+  EXPECT_FALSE(AddOutput(testsupport::TempPath("experimental.mkv"), &options));
+  std::string expected =
+      "new_audio_stream fail: encoder 'vorbis' is experimental and might produce bad results.\r\n"
+      "Add '-strict experimental' if you want to use it.";
+  EXPECT_EQ(task.LastOpenError().substr(0, expected.size()), expected);
+  if (lib::avcodec_find_encoder_by_name("libvorbis"))
+    EXPECT_NE(task.LastOpenError().find("Or use the non experimental encoder 'libvorbis'."), std::string::npos);
+  options.ExtraOptions = "strict=experimental";
+  EXPECT_TRUE(AddOutput(testsupport::TempPath("experimental.mkv"), &options)) << task.LastOpenError();
+}
+
+TEST_F(OutputRecordTest, TextSkipsLinesThatOnlyTheRecordSteps) {
+  // Presets, filters and new-stream lines belong to the record's own steps.
+  EXPECT_NO_THROW(task.ParseOptionText("vpre=nosuchpreset<CRLF>vf=scale=10:10<CRLF>newvideo<CRLF>ar=8000", true));
+  EXPECT_EQ(task.Options().VideoFilters, "");
+  EXPECT_EQ(task.Options().AudioSampleRate, 8000);
+  task.ParseOption("vstats", "");
+  ASSERT_TRUE(task.Options().VStatsFileName.has_value());
+  const std::string& name = *task.Options().VStatsFileName;
+  std::string base = name.substr(name.rfind('/') + 1);
+  EXPECT_EQ(base.size(), std::string("vstats_hhnnss.log").size()) << name;
+  EXPECT_EQ(base.rfind("vstats_", 0), 0u);
+}
+
+}  // namespace
