@@ -144,6 +144,11 @@ class TOptionContext {
   TOptionContext& operator=(const TOptionContext&) = delete;
 
   std::vector<std::string> RecordedOptionNames;
+  // (context, name) for every generic option value actually set on that
+  // context, so that copying a recorded name takes only values the user
+  // gave for that kind (an audio bit rate must not replace a video
+  // encoder's own default).
+  std::vector<std::pair<const void*, std::string>> SetOn;
   AVCodecContext* Codec[kMediaTypeCount] = {};
   AVFormatContext* Format = nullptr;
   SwsContext* Scaler = nullptr;

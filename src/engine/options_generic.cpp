@@ -2,6 +2,8 @@
 // options (kept in the option context and copied into real contexts later)
 // and the private options of encoders and muxers (kept as dictionaries and
 // handed over when the codec or muxer opens).
+#include <algorithm>
+
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
 #include "media/ffmpeg_logger.h"
@@ -85,19 +87,21 @@ bool TCustomFFmpeg::SetGenericOption(const std::string& name, const std::string&
     if (!o) continue;
     found = o;
     ret = lib::av_opt_set(oc.Codec[t], n, v, 0);
+    if (ret >= 0) oc.SetOn.emplace_back(oc.Codec[t], o->name);
   }
   if (!found) {
     found = lib::av_opt_find2(oc.Format, n, nullptr, 0, 0, nullptr);
-    if (found) ret = lib::av_opt_set(oc.Format, n, v, 0);
+    if (found && (ret = lib::av_opt_set(oc.Format, n, v, 0)) >= 0) oc.SetOn.emplace_back(oc.Format, found->name);
   }
   if (!found && oc.Scaler) {
     found = lib::av_opt_find2(oc.Scaler, n, nullptr, 0, 0, nullptr);
-    if (found) ret = lib::av_opt_set(oc.Scaler, n, v, 0);
+    if (found && (ret = lib::av_opt_set(oc.Scaler, n, v, 0)) >= 0) oc.SetOn.emplace_back(oc.Scaler, found->name);
   }
   if (!found && (name[0] == 'a' || name[0] == 'v' || name[0] == 's') && name.size() > 1) {
     int t = name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : name[0] == 'v' ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_SUBTITLE;
     found = lib::av_opt_find2(oc.Codec[t], n + 1, nullptr, 0, 0, nullptr);
-    if (found) ret = lib::av_opt_set(oc.Codec[t], n + 1, v, 0);
+    if (found && (ret = lib::av_opt_set(oc.Codec[t], n + 1, v, 0)) >= 0)
+      oc.SetOn.emplace_back(oc.Codec[t], found->name);
   }
   if (!found) {
     bool exists = false;
@@ -116,7 +120,9 @@ bool TCustomFFmpeg::SetGenericOption(const std::string& name, const std::string&
 
 void TCustomFFmpeg::CopyRecordedOptions(void* target, void* source, int flags) {
   if (!optionContext_ || !target || !source) return;
+  const auto& setOn = optionContext_->SetOn;
   for (const std::string& name : optionContext_->RecordedOptionNames) {
+    if (std::find(setOn.begin(), setOn.end(), std::make_pair((const void*)source, name)) == setOn.end()) continue;
     const AVOption* o = lib::av_opt_find2(source, name.c_str(), nullptr, 0, 0, nullptr);
     if (!o || (o->flags & flags) != flags) continue;
     uint8_t* text = nullptr;

@@ -134,6 +134,18 @@ TEST_F(OutputTest, RecordFieldsOverrideTheOptionText) {
   EXPECT_EQ(task.OutputStreams()[1]->Enc->bit_rate, 128000);
 }
 
+TEST_F(OutputTest, AnAudioBitRateLeavesTheVideoEncodersDefault) {
+  if (!lib::avcodec_find_encoder_by_name("libx264")) GTEST_SKIP() << "no libx264 in this build";
+  ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
+  TOutputOptions options;
+  options.VideoCodec = "libx264";
+  options.AudioCodec = "mp2";
+  options.AudioBitrate = 96000;
+  ASSERT_TRUE(AddOutput(testsupport::TempPath("abr.mkv"), &options)) << task.LastOpenError();
+  EXPECT_EQ(task.OutputStreams()[0]->Enc->bit_rate, 0);  // constant quality, the encoder's default
+  EXPECT_EQ(task.OutputStreams()[1]->Enc->bit_rate, 96000);
+}
+
 TEST_F(OutputTest, CodecDefaultsComeFromTheRecordThenTheText) {
   ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
   TOutputOptions options;
