@@ -1,5 +1,6 @@
 // Set-up of a run: which input stream feeds each output stream, stream copy
 // or encoding, opening encoders and decoders, metadata, chapters, headers.
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -91,15 +92,19 @@ void TCustomFFmpeg::SetupMapping() {
       }
       ost.SyncIndex = findInput(m.SyncFile, m.SyncStream);
     } else {
-      // The idle stream of that kind with the most frames; ties go to the first.
+      // The idle stream of that kind with the most frames; ties go to the
+      // first. A still picture attached to the file (cover art) counts only
+      // when there is nothing else.
       int64_t bestFrames = -1;
       for (size_t k = 0; k < ists.size(); ++k) {
         TInputStream& ist = ists[k];
         if (!ist.Idle || ist.St->discard == AVDISCARD_ALL || ist.St->codecpar->codec_type != ost.Type) continue;
         if (o.ProgramId && !InProgram(inputFiles_[size_t(ist.FileIndex)].Ctx, o.ProgramId, ist.StreamIndex))
           continue;
-        if (ist.St->nb_frames > bestFrames) {
-          bestFrames = ist.St->nb_frames;
+        int64_t frames = std::max<int64_t>(0, ist.St->nb_frames);
+        if (!(ist.St->disposition & AV_DISPOSITION_ATTACHED_PIC)) frames += int64_t(1) << 40;
+        if (frames > bestFrames) {
+          bestFrames = frames;
           source = int(k);
         }
       }
