@@ -71,6 +71,14 @@ TEST_F(InputTest, StartTimeSeeksAndSetsTheOffset) {
   int64_t start = ctx->start_time == AV_NOPTS_VALUE ? 0 : ctx->start_time;
   EXPECT_EQ(task.InputFiles()[0].TsOffset, -(1000000 + start));
   EXPECT_EQ(task.Options().StartTime, 0);
+
+  // With copyts the file keeps its own times; only itsoffset moves them.
+  TCustomFFmpeg other;
+  other.ResetTask();
+  other.Verbose = -1;
+  other.ParseOptionText("copyts<CRLF>itsoffset=2.5<CRLF>ss=1", true);
+  ASSERT_TRUE(other.OpenInputFile(engine::Utf8ToWide(testsupport::TsMpeg2Mp2Jump())));
+  EXPECT_EQ(other.InputFiles()[0].TsOffset, 2500000);
 }
 
 TEST_F(OutputTest, StreamKindsFollowTheMuxerAndTheInputs) {
