@@ -44,8 +44,7 @@ struct TStreamPathState {
 
   // ---- video ----
   AVFrame* CropFrame = nullptr;  // view of the decoded picture inside the crop bands
-  AVFrame* ScaledFrame = nullptr;  // picture converted to the encoder's size and format
-  SwsContext* FitScaler = nullptr;  // filter output that does not match the encoder
+  AVFrame* ScaledFrame = nullptr;  // cropped picture copied to aligned buffers
   int64_t FramesSent = 0;  // pictures handed to the encoder (the vframes limit)
 
   // ---- report ----

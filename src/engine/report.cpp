@@ -36,7 +36,6 @@ TStreamPathState::~TStreamPathState() {
   if (AudioFrame) lib::av_frame_free(&AudioFrame);
   if (CropFrame) lib::av_frame_free(&CropFrame);
   if (ScaledFrame) lib::av_frame_free(&ScaledFrame);
-  if (FitScaler) lib::sws_freeContext(FitScaler);
 }
 
 TTaskPathState::~TTaskPathState() {

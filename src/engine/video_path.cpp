@@ -81,6 +81,28 @@ static AVFrame* ScalePicture(TOutputStream& ost, const AVFrame* picture, int sws
   return out;
 }
 
+// A copy of the picture in buffers of its own. The crop view's planes start
+// at unaligned addresses, which encoders do not accept.
+static AVFrame* AlignedCopy(TOutputStream& ost, const AVFrame* picture) {
+  TStreamPathState& ps = StreamPathState(ost);
+  if (!ps.ScaledFrame) ps.ScaledFrame = lib::av_frame_alloc();
+  AVFrame* out = ps.ScaledFrame;
+  if (!out) throw FFmpegException("error cropping picture");
+  if (out->width != picture->width || out->height != picture->height || out->format != picture->format ||
+      !out->data[0]) {
+    lib::av_frame_unref(out);
+    out->format = picture->format;
+    out->width = picture->width;
+    out->height = picture->height;
+    if (lib::av_frame_get_buffer(out, 0) < 0) throw FFmpegException("error cropping picture");
+  } else if (lib::av_frame_make_writable(out) < 0) {
+    throw FFmpegException("error cropping picture");
+  }
+  if (lib::av_frame_copy(out, picture) < 0) throw FFmpegException("error cropping picture");
+  lib::av_frame_copy_props(out, picture);
+  return out;
+}
+
 void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame) {
   AVCodecContext* enc = ost.Enc;
   TStreamPathState& ps = StreamPathState(ost);
@@ -168,6 +190,8 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream
   // scaled too rather than refused by the encoder.
   if (picture->width != enc->width || picture->height != enc->height || picture->format != enc->pix_fmt)
     picture = ScalePicture(ost, picture, opt_.SwsFlags);
+  else if (picture == StreamPathState(ost).CropFrame)
+    picture = AlignedCopy(ost, picture);
 
   // 7. Encoding, once per output frame.
   for (int64_t i = 0; i < frames; ++i) {

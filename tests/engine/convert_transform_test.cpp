@@ -166,6 +166,17 @@ TEST(ConvertPicture, CropBandsCutThePicture) {
                    int(in.frames[1][size_t((y + 16) * in.width + x + 8)])) > 2)
         ++wrong;
   EXPECT_EQ(wrong, 0);
+
+  // An encoder gets the cropped picture in buffers of its own.
+  options.VideoCodec = "mpeg4";
+  const std::string encoded = TempPath("cropped_mpeg4.avi");
+  ASSERT_EQ(Convert(testsupport::AviMpeg4Mp3(), encoded, options).error, "");
+  testsupport::MediaSummary s = ReadMedia(encoded);
+  ASSERT_TRUE(s.ok) << s.error;
+  ASSERT_NE(s.first(AVMEDIA_TYPE_VIDEO), nullptr);
+  EXPECT_EQ(s.first(AVMEDIA_TYPE_VIDEO)->width, 288);
+  EXPECT_EQ(s.first(AVMEDIA_TYPE_VIDEO)->height, 192);
+  EXPECT_NEAR(double(s.videoFrames()), 5, 1);
 }
 
 TEST(ConvertPicture, CutWithStartAndDuration) {

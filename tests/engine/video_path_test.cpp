@@ -110,7 +110,9 @@ TEST(PreviewBitmaps, AtMostOnePerInterval) {
   EXPECT_LT(shots.size(), 50u);
   for (size_t i = 1; i < shots.size(); ++i) {
     EXPECT_GT(shots[i].frame, shots[i - 1].frame);
-    EXPECT_GE(shots[i].at - shots[i - 1].at, TTaskRunner::kPreviewInterval);
+    // The interval is measured before each picture is converted; the handler
+    // sees it after the conversion, which takes a varying time.
+    EXPECT_GE(shots[i].at - shots[i - 1].at, TTaskRunner::kPreviewInterval * 9 / 10);
   }
 }
 
