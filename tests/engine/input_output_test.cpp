@@ -250,8 +250,9 @@ TEST_F(OutputRecordTest, ExperimentalEncodersNeedTheStrictOption) {
       "new_audio_stream fail: encoder 'vorbis' is experimental and might produce bad results.\r\n"
       "Add '-strict experimental' if you want to use it.";
   EXPECT_EQ(task.LastOpenError().substr(0, expected.size()), expected);
-  if (lib::avcodec_find_encoder_by_name("libvorbis"))
+  if (lib::avcodec_find_encoder_by_name("libvorbis")) {
     EXPECT_NE(task.LastOpenError().find("Or use the non experimental encoder 'libvorbis'."), std::string::npos);
+  }
   options.ExtraOptions = "strict=experimental";
   EXPECT_TRUE(AddOutput(testsupport::TempPath("experimental.mkv"), &options)) << task.LastOpenError();
 }
