@@ -7,6 +7,7 @@
 
 #include "engine/engine_events.h"
 #include "media/library_tables.h"
+#include "platform/code_page.h"
 
 namespace engine {
 
@@ -41,50 +42,9 @@ std::string Lower(const std::string& text) {
   return out;
 }
 
-std::string WideToUtf8(const std::wstring& text) {
-  std::string out;
-  for (wchar_t wc : text) {
-    uint32_t c = uint32_t(wc);
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::string WideToUtf8(const std::wstring& text) { return platform::Utf8(text); }
 
-std::wstring Utf8ToWide(const std::string& text) {
-  std::wstring out;
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = (unsigned char)text[i];
-    uint32_t cp;
-    int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-    else { cp = 0xFFFD; extra = 0; }
-    ++i;
-    for (int k = 0; k < extra; ++k, ++i) {
-      if (i >= text.size() || ((unsigned char)text[i] & 0xC0) != 0x80) { cp = 0xFFFD; break; }
-      cp = (cp << 6) | ((unsigned char)text[i] & 0x3F);
-    }
-    out += wchar_t(cp);
-  }
-  return out;
-}
+std::wstring Utf8ToWide(const std::string& text) { return platform::Widen(text); }
 
 std::string LibraryErrorText(int code) {
   char buffer[AV_ERROR_MAX_STRING_SIZE * 2] = {};

@@ -19,8 +19,22 @@ AVRational AspectToSar(float aspect, int width, int height) {
   return lib::av_d2q(value, 255);
 }
 
+// Today's JPEG encoder lists limited-range YUV but refuses it unless the
+// compliance is lowered; its full-range twin has the same layout.
+AVPixelFormat FullRangeTwin(AVPixelFormat format) {
+  switch (format) {
+    case AV_PIX_FMT_YUV420P: return AV_PIX_FMT_YUVJ420P;
+    case AV_PIX_FMT_YUV422P: return AV_PIX_FMT_YUVJ422P;
+    case AV_PIX_FMT_YUV444P: return AV_PIX_FMT_YUVJ444P;
+    default: return AV_PIX_FMT_NONE;
+  }
+}
+
 void CheckPixelFormat(AVCodecContext* enc, const AVCodec* codec) {
   if (!codec || !codec->pix_fmts) return;
+  if (codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance > FF_COMPLIANCE_UNOFFICIAL &&
+      FullRangeTwin(enc->pix_fmt) != AV_PIX_FMT_NONE)
+    enc->pix_fmt = FullRangeTwin(enc->pix_fmt);
   for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
     if (*p == enc->pix_fmt) return;
   if (codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance <= FF_COMPLIANCE_UNOFFICIAL &&

@@ -34,7 +34,7 @@ const FormatCase kCases[] = {
     {"MpegMpeg1Mp2", "out.mpg", "mpeg1video", "mp2", "", "", "", "mpeg1video", "mp2", 0},
     {"AsfWmv2Wma", "out.asf", "wmv2", "wmav2", "", "", "", "wmv2", "wmav2", 0},
     {"FlvFlv1Mp3", "out.flv", "flv", "libmp3lame", "", "", "", "flv1", "mp3", 0},
-    {"AviMjpeg", "mjpeg.avi", "mjpeg", "pcm_s16le", "", "", "pix_fmt=yuvj420p", "mjpeg", "pcm_s16le", 0},
+    {"AviMjpeg", "mjpeg.avi", "mjpeg", "pcm_s16le", "", "", "", "mjpeg", "pcm_s16le", 0},
     {"Mp3", "out.mp3", "", "libmp3lame", "", "", "", "", "mp3", 0},
     {"Wav", "out.wav", "", "pcm_s16le", "", "", "", "", "pcm_s16le", 0},
     {"Flac", "out.flac", "", "flac", "", "", "", "", "flac", 0},
