@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "engine/custom_ffmpeg.h"
@@ -48,6 +49,10 @@ class ContextTest : public ::testing::Test {
   std::string Run() {
     task.StartConvert(false, tpNormal);
     return task.Exception() ? task.ExceptionMsg() : std::string();
+  }
+  // The message of a failing option, or "(no failure)".
+  std::string Failure(const std::string& name, const std::string& value) {
+    return Failure([&] { task.ParseOption(name, value); });
   }
   std::string Failure(const std::function<void()>& action) {
     try {

@@ -5,29 +5,17 @@
 #include "engine/custom_ffmpeg.h"
 #include "media/library_tables.h"
 #include "support/media_libraries.h"
+#include "context_fixture.h"
 
 namespace {
 
-class OptionsTest : public ::testing::Test {
+class OptionsTest : public enginetest::ContextTest {
  protected:
-  void SetUp() override {
-    testsupport::LoadConverterLibraries();
-    task.ResetTask();
-  }
-  std::string Failure(const std::string& name, const std::string& value) {
-    try {
-      task.ParseOption(name, value);
-    } catch (const std::exception& e) {
-      return e.what();
-    }
-    return "(no failure)";
-  }
   int64_t CodecInt(AVMediaType type, const char* name) {
     int64_t v = 0;
     EXPECT_GE(lib::av_opt_get_int(task.OptionContext()->Codec[type], name, 0, &v), 0) << name;
     return v;
   }
-  TCustomFFmpeg task;
   TOptionState& o = task.Options();
 };
 

@@ -15,23 +15,12 @@
 #include "support/media_libraries.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
+#include "context_fixture.h"
 
 namespace {
 
-class PresetTest : public ::testing::Test {
+class PresetTest : public enginetest::ContextTest {
  protected:
-  void SetUp() override {
-    testsupport::LoadConverterLibraries();
-    task.ResetTask();
-  }
-  std::string Failure(const std::string& name, const std::string& value) {
-    try {
-      task.ParseOption(name, value);
-    } catch (const std::exception& e) {
-      return e.what();
-    }
-    return "(no failure)";
-  }
   int64_t VideoInt(const char* name) {
     int64_t v = 0;
     EXPECT_GE(lib::av_opt_get_int(task.OptionContext()->Codec[AVMEDIA_TYPE_VIDEO], name, 0, &v), 0) << name;
@@ -47,7 +36,6 @@ class PresetTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
-  TCustomFFmpeg task;
   TOptionState& o = task.Options();
 };
 

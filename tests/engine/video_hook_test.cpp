@@ -15,6 +15,7 @@
 #include "platform/code_page.h"
 #include "support/media_libraries.h"
 #include "support/test_media.h"
+#include "context_fixture.h"
 
 namespace {
 
@@ -60,21 +61,8 @@ std::string HookArgs() {
   return fn ? fn() : "";
 }
 
-class VideoHookTest : public ::testing::Test {
+class VideoHookTest : public enginetest::ContextTest {
  protected:
-  void SetUp() override {
-    testsupport::LoadConverterLibraries();
-    task.ResetTask();
-  }
-  std::string Failure(const std::string& name, const std::string& value) {
-    try {
-      task.ParseOption(name, value);
-    } catch (const std::exception& e) {
-      return e.what();
-    }
-    return "(no failure)";
-  }
-  TCustomFFmpeg task;
 };
 
 // A 4:2:0 picture of 8 × 4 with every byte set to value.
