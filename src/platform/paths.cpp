@@ -75,8 +75,8 @@ std::string ResourceFolderFor(const std::string& programFolder, const std::strin
 std::string ResourceFolder(const std::string& name) { return ResourceFolderFor(ExecutableFolder(), name); }
 
 bool IsInstalledProgramFolder(const std::string& programFolder) {
-  static const char* const kSystemFolders[] = {"/bin/", "/sbin/", "/usr/bin/", "/usr/sbin/",
-                                               "/usr/local/bin/", "/usr/local/sbin/", "/usr/games/"};
+  static const char* const kSystemFolders[] = {
+      "/bin/", "/sbin/", "/usr/bin/", "/usr/sbin/", "/usr/local/bin/", "/usr/local/sbin/", "/usr/games/"};
   const std::string folder = WithTrailingSlash(programFolder);
   for (const char* system : kSystemFolders)
     if (folder == system) return true;

@@ -134,6 +134,7 @@ TEST(ProgramLayout, ReadOnlyProgramFolderSendsWrittenFilesToXdg) {
   ScopedEnv c("XDG_CONFIG_HOME", xdg);
   const Prefix p = MakePrefix("layout-ro-prog", false);
   ASSERT_EQ(::chmod(p.bin.c_str(), 0555), 0);
-  EXPECT_EQ(platform::WrittenFilePathFor(p.bin, "system.ini", platform::ufConfig), xdg + "/quvexa/system.ini");
+  EXPECT_EQ(platform::WrittenFilePathFor(p.bin, "system.ini", platform::ufConfig),
+            xdg + "/quvexa/system.ini");
   ::chmod(p.bin.c_str(), 0755);
 }
