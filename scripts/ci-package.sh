@@ -34,7 +34,9 @@ check() {
 
 # A copy left by an earlier run of the same version would not be replaced.
 if dpkg-query -W quvexa >/dev/null 2>&1; then dpkg --purge quvexa >/dev/null; fi
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$DEB" >/dev/null
+install_package() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$DEB" >/dev/null; }
+# The package lists may be missing or old on a fresh machine.
+install_package || { apt-get update -qq && install_package; }
 dpkg-query -W -f='Installed ${Package} ${Version}\n' quvexa
 
 # Installed layout, manual page and completion.
