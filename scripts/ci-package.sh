@@ -117,7 +117,7 @@ if [ -x /usr/bin/quvexa ]; then
   check "$ENTRY is installed and valid" desktop-file-validate "$ENTRY"
   exec_line=$(sed -n 's/^Exec=//p' "$ENTRY")
   status=0
-  xvfb-run -a timeout 10 ${exec_line%% *} >"$WORK/window.log" 2>&1 || status=$?
+  xvfb-run -a timeout 10 "${exec_line%% *}" >"$WORK/window.log" 2>&1 || status=$?
   [ "$status" -eq 124 ] || cat "$WORK/window.log" >&2
   check "quvexa started from its desktop entry runs until stopped (status $status)" test "$status" -eq 124
 fi
