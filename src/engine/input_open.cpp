@@ -2,10 +2,12 @@
 // options, program selection, start position, stream-parameter discovery,
 // and the input's properties copied back into the option state.
 #include <cmath>
+#include <utility>
 
 #include "engine/codec_lookup.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
+#include "media/display_rotation.h"
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
@@ -177,6 +179,13 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
           o.FrameWidth >>= dec->lowres;
           o.FrameHeight >>= dec->lowres;
         }
+        // Outputs describe the picture as it is shown: a quarter turn
+        // recorded in the stream swaps its sides.
+        if (RotationSwapsSize(StreamDisplayRotation(st))) {
+          std::swap(o.FrameWidth, o.FrameHeight);
+          if (o.FrameAspectRatio > 0) o.FrameAspectRatio = 1.0f / o.FrameAspectRatio;
+        }
+        o.FrameSizeFromInput = true;
         AVRational r = st->r_frame_rate;
         AVRational avg = st->avg_frame_rate;
         if (avg.num && r.num && (avg.num != r.num || avg.den != r.den) && Verbose >= 0)
