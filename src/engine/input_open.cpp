@@ -192,7 +192,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
           LogFmt(this, llInfo,
                  "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
                  int(i), double(avg.num) / avg.den, avg.num, avg.den, double(r.num) / r.den, r.num, r.den);
-        o.FrameRate = r;
+        // A cover picture has no frame rate of its own (the library reports
+        // its clock, 90000): an output made from it takes the default rate.
+        o.FrameRate = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) ? AVRational{0, 0} : r;
         if (o.VideoCodecName) forcedDecoder = lib::avcodec_find_decoder_by_name(o.VideoCodecName->c_str());
         if (o.VideoDisable)
           st->discard = AVDISCARD_ALL;

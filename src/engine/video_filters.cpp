@@ -187,8 +187,18 @@ void TCustomFFmpeg::DecideAutoDeinterlace() {
 
 void TCustomFFmpeg::DeliverFilteredPictures(TInputStream& ist, bool flush) {
   if (!ist.FilterIn || !ist.FilterOut) return;
-  // End of the stream: the graph gives up what it still holds.
-  if (flush && lib::av_buffersrc_add_frame_flags(ist.FilterIn, nullptr, 0) < 0) return;
+  // End of the stream at the end of the last picture (not at its start,
+  // which would cut its time short for filters that fill time): the graph
+  // gives up what it still holds.
+  if (flush) {
+    const int ret = ist.NextPts != kNoTime
+                        ? lib::av_buffersrc_close(ist.FilterIn,
+                                                  lib::av_rescale_q(ist.NextPts, AVRational{1, AV_TIME_BASE},
+                                                                    ist.St->time_base),
+                                                  AV_BUFFERSRC_FLAG_PUSH)
+                        : lib::av_buffersrc_add_frame_flags(ist.FilterIn, nullptr, 0);
+    if (ret < 0) return;
+  }
   if (!ist.FilterFrame) ist.FilterFrame = lib::av_frame_alloc();
   if (!ist.FilterFrame) throw FFmpegException("av_frame_alloc failed");
   const int index = int(&ist - run_.InputStreams.data());

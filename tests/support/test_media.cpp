@@ -232,7 +232,7 @@ class Writer {
   // The display matrix of a clockwise turn by spec_.rotation degrees.
   bool RecordRotation(AVStream* stream) {
     int32_t matrix[9];
-    lib::av_display_rotation_set(matrix, -double(spec_.rotation));
+    lib::av_display_rotation_set(matrix, double(spec_.rotation));
     uint8_t* data = lib::av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof matrix);
     if (!data) return Fail("out of memory");
     std::memcpy(data, matrix, sizeof matrix);
