@@ -290,6 +290,10 @@ void TCustomFFmpeg::SetupCopy(TOutputStream& ost, TInputStream& ist) {
   ost.St->avg_frame_rate = ist.St->avg_frame_rate;
   ost.St->r_frame_rate = ist.St->r_frame_rate;
   if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+    // The option state describes the upright picture; copied pictures stay
+    // as stored, so a quarter turn's pixel shape is turned back.
+    AVRational& sar = ost.St->sample_aspect_ratio;
+    if (sar.num && RotationSwapsSize(StreamDisplayRotation(ist.St))) sar = AVRational{sar.den, sar.num};
     if (ost.St->sample_aspect_ratio.num)
       out->sample_aspect_ratio = ost.St->sample_aspect_ratio;
     else
