@@ -50,6 +50,8 @@ void TCustomFFmpeg::ReleaseAll() {
   CloseInputs();
   ReleaseTaskPathState();
   ReleaseVideoHooks();
+  // The window belongs to the conversion: it goes with the task's files.
+  previewWindow_.Close();
   if (run_.VStatsFile) {
     std::fclose(run_.VStatsFile);
     run_.VStatsFile = nullptr;

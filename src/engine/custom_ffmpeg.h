@@ -126,6 +126,17 @@ class TCustomFFmpeg : public TTaskRunner {
   void PreProcessVideoFrame(TInputStream& ist, AVFrame* frame);
   // Builds the video filter graph between ist and ost; 0 or -1.
   int ConfigureFilters(TInputStream& ist, TOutputStream& ost);
+  // Hands the pictures the filter graph of ist has ready to its encoding
+  // outputs; at the end of the stream (flush) the graph first gets its end,
+  // so that pictures it holds back come out too.
+  void DeliverFilteredPictures(TInputStream& ist, bool flush);
+  // An encoder size taken from the input that the encoder cannot take
+  // exactly becomes the nearest smaller one it can (logged); the rest of
+  // the picture is cut off at the right and bottom when the size is the
+  // whole picture inside the bands, else scaled away.
+  void FitSizeToEncoder(TOutputStream& ost, int shownWidth, int shownHeight);
+  // Whether interlaced input pictures are deinterlaced for this run.
+  void DecideAutoDeinterlace();
   // End of stream: hands what the audio path still holds (FIFO rest) to the
   // encoder. The encoder drain itself is DrainEncoder().
   void FlushAudioOut(TOutputFile& of, TOutputStream& ost);

@@ -2,10 +2,12 @@
 // options, program selection, start position, stream-parameter discovery,
 // and the input's properties copied back into the option state.
 #include <cmath>
+#include <utility>
 
 #include "engine/codec_lookup.h"
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
+#include "media/display_rotation.h"
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
@@ -177,13 +179,22 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
           o.FrameWidth >>= dec->lowres;
           o.FrameHeight >>= dec->lowres;
         }
+        // Outputs describe the picture as it is shown: a quarter turn
+        // recorded in the stream swaps its sides.
+        if (RotationSwapsSize(StreamDisplayRotation(st))) {
+          std::swap(o.FrameWidth, o.FrameHeight);
+          if (o.FrameAspectRatio > 0) o.FrameAspectRatio = 1.0f / o.FrameAspectRatio;
+        }
+        o.FrameSizeFromInput = true;
         AVRational r = st->r_frame_rate;
         AVRational avg = st->avg_frame_rate;
         if (avg.num && r.num && (avg.num != r.num || avg.den != r.den) && Verbose >= 0)
           LogFmt(this, llInfo,
                  "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
                  int(i), double(avg.num) / avg.den, avg.num, avg.den, double(r.num) / r.den, r.num, r.den);
-        o.FrameRate = r;
+        // A cover picture has no frame rate of its own (the library reports
+        // its clock, 90000): an output made from it takes the default rate.
+        o.FrameRate = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) ? AVRational{0, 0} : r;
         if (o.VideoCodecName) forcedDecoder = lib::avcodec_find_decoder_by_name(o.VideoCodecName->c_str());
         if (o.VideoDisable)
           st->discard = AVDISCARD_ALL;

@@ -47,6 +47,10 @@ struct TOptionState {
   std::string FileFormat;
   int32_t FrameWidth = 0;
   int32_t FrameHeight = 0;
+  // FrameWidth and FrameHeight are the input's (after its turn, below),
+  // not a size the options asked for: an encoder that cannot take that
+  // size exactly gets the nearest smaller one it can.
+  bool FrameSizeFromInput = false;
   float FrameAspectRatio = 0;
   int32_t FramePixFmt = -1;
   int32_t AudioSampleFmt = -1;
@@ -129,6 +133,9 @@ struct TOptionState {
   std::vector<const AVBitStreamFilter*> VideoBsfChain, AudioBsfChain, SubtitleBsfChain;
   // Set once a video hook was added (option vhook).
   bool VideoHookAdded = false;
+  // Set once a target preset was applied (option target): the target
+  // decides about interlaced coding, not the automatic deinterlacing.
+  bool TargetApplied = false;
 };
 
 // Storage for options that go to the libraries' own option tables. Holds one

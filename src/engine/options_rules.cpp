@@ -63,9 +63,7 @@ void TCustomFFmpeg::ParseCrop(const std::string& name, const std::string& value)
     throw FFmpegException(
         std::string(vertical ? "Vertical" : "Horizontal") +
         " crop dimensions are outside the range of the original image.\nRemember to crop first and scale second.");
-  std::string which = name.substr(4);
-  which[0] = char(std::toupper((unsigned char)which[0]));
-  Log(this, llWarning, "Crop" + which + " is deprecated in favor of the crop avfilter");
+  Log(this, llWarning, "CropXXX is deprecated in favor of the crop avfilter");
   if (name == "croptop") opt_.FrameTopBand = v;
   else if (name == "cropbottom") opt_.FrameBottomBand = v;
   else if (name == "cropleft") opt_.FrameLeftBand = v;
@@ -159,6 +157,7 @@ void TCustomFFmpeg::ParseFrameSize(const std::string& value) {
   if (width <= 0 || height <= 0) throw FFmpegException("Incorrect frame size");
   opt_.FrameWidth = width;
   opt_.FrameHeight = height;
+  opt_.FrameSizeFromInput = false;
 }
 
 void TCustomFFmpeg::SetAudioCodec(const std::string& name) {

@@ -52,8 +52,9 @@ void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
   } else if (name == "loglevel") {
     try {
       DefaultLogger().SetLogLevelByName(value);
-    } catch (const std::invalid_argument&) {
-      throw FFmpegException(Format("Invalid loglevel \"%s\"", value.c_str()));
+    } catch (const std::invalid_argument& e) {
+      // A name that is no level is read as a number and fails as one.
+      throw FFmpegException(e.what());
     }
   } else if (name == "f") {
     if (value.empty()) return;

@@ -48,14 +48,14 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
 
   const AVOutputFormat* fmt = nullptr;
   if (!o.FileFormat.empty()) {
-    // The forced format belongs to this open, whatever its outcome.
-    std::string name = std::move(o.FileFormat);
-    o.FileFormat.clear();
-    fmt = lib::av_guess_format(name.c_str(), nullptr, nullptr);
+    // The forced format is used up by the open that finds its muxer; an
+    // unknown one stays and fails the next open too.
+    fmt = lib::av_guess_format(o.FileFormat.c_str(), nullptr, nullptr);
     if (!fmt) {
-      openError_ = Format("Requested output format '%s' is not a suitable output format", name.c_str());
+      openError_ = Format("Requested output format '%s' is not a suitable output format", o.FileFormat.c_str());
       return -1;
     }
+    o.FileFormat.clear();
   } else {
     fmt = lib::av_guess_format(nullptr, libraryName.c_str(), nullptr);
     if (!fmt) {

@@ -65,6 +65,10 @@ struct TTaskPathState {
   AVFrame* DeintFrame = nullptr;
   int DeintWidth = 0, DeintHeight = 0, DeintFormat = -1;
   bool DeintFailed = false;  // no deinterlacer in the filter library: logged once
+  // Pictures the decoder marks interlaced are deinterlaced for outputs
+  // that are all coded progressive (decided when the run is set up).
+  bool AutoDeinterlace = false;
+  bool AutoDeinterlaceLogged = false;
 
   // Pictures as bitmaps for the custom hook and for the preview.
   TFrameBitmapConverter Hook;

@@ -183,6 +183,7 @@ void TCustomFFmpeg::NewVideoStream(int outputFile) {
     enc->framerate = fps;
     enc->width = o.FrameWidth;
     enc->height = o.FrameHeight;
+    ost->SizeFromInput = o.FrameSizeFromInput;
     AVRational sar = AspectToSar(o.FrameAspectRatio, enc->width, enc->height);
     enc->sample_aspect_ratio = sar;
     st->sample_aspect_ratio = sar;

@@ -4,9 +4,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
+#include "media/display_rotation.h"
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
@@ -28,6 +31,34 @@ bool InProgram(AVFormatContext* ctx, int programId, int streamIndex) {
       if (int(program->stream_index[k]) == streamIndex) return true;
   }
   return false;
+}
+
+bool InputsHaveAudio(const std::vector<TInputFile>& inputs) {
+  for (const TInputFile& file : inputs)
+    for (unsigned i = 0; i < file.Ctx->nb_streams; ++i)
+      if (file.Ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return true;
+  return false;
+}
+
+// The encoders copy the first-pass statistics with the library's
+// allocator, which refuses blocks from this size on.
+constexpr int64_t kMaxStatsSize = INT_MAX;
+
+enum TLogRead { lrOk, lrNoMemory, lrFailed };
+
+// Reads the whole first-pass log into text, in one buffer of its size.
+TLogRead ReadLogFile(FILE* f, std::string& text) {
+  if (fseeko(f, 0, SEEK_END) != 0) return lrFailed;
+  const off_t size = ftello(f);
+  if (size < 0 || fseeko(f, 0, SEEK_SET) != 0) return lrFailed;
+  if (int64_t(size) >= kMaxStatsSize) return lrNoMemory;
+  try {
+    text.resize(size_t(size));
+  } catch (const std::bad_alloc&) {
+    return lrNoMemory;
+  }
+  if (size > 0 && std::fread(text.data(), 1, size_t(size), f) != size_t(size)) return lrFailed;
+  return lrOk;
 }
 
 }  // namespace
@@ -57,6 +88,9 @@ void TCustomFFmpeg::SetupMapping() {
     if (file.Shared) continue;
     if (file.Ctx->nb_streams == 0) {
       lib::av_dump_format(file.Ctx, int(f), file.LibraryName.c_str(), 1);
+      // The usual cause: a sound-only output from a video without sound.
+      if (!InputsHaveAudio(inputFiles_))
+        throw FFmpegException("The input has no sound (no audio stream): there is nothing to convert");
       throw FFmpegException(Format("Output file #%d does not contain any stream", int(f)));
     }
   }
@@ -129,6 +163,13 @@ void TCustomFFmpeg::SetupMapping() {
     TInputStream& ist = ists[size_t(ost.SourceIndex)];
     lib::av_dict_copy(&ost.St->metadata, ist.St->metadata, AV_DICT_DONT_OVERWRITE);
     ost.St->disposition = ist.St->disposition;
+    if (!ost.StreamCopy) {
+      // An encoded stream is an ordinary video: a cover picture becomes a
+      // one-picture video (muxers take covers only as images), and turned
+      // pictures come out upright, so no turn is recorded.
+      ost.St->disposition &= ~(AV_DISPOSITION_ATTACHED_PIC | AV_DISPOSITION_TIMED_THUMBNAILS);
+      lib::av_dict_set(&ost.St->metadata, "rotate", nullptr, 0);
+    }
     if (ost.StreamCopy) {
       SetupCopy(ost, ist);
     } else {
@@ -145,6 +186,7 @@ void TCustomFFmpeg::SetupMapping() {
     }
   }
 
+  DecideAutoDeinterlace();
   OpenEncoders();
   OpenDecoders();
 
@@ -236,10 +278,22 @@ void TCustomFFmpeg::SetupCopy(TOutputStream& ost, TInputStream& ist) {
              lib::av_codec_get_tag(fmt->codec_tag, in->codec_id) != 0) {
     out->codec_tag = 0;
   }
+  // What the stream says about its display (a recorded turn above all)
+  // stays with the copied pictures.
+  for (int i = 0; i < ist.St->nb_side_data; ++i) {
+    const AVPacketSideData& data = ist.St->side_data[i];
+    uint8_t* copy = lib::av_stream_new_side_data(ost.St, data.type, data.size);
+    if (!copy) throw FFmpegException("av_mallocz fail");
+    std::memcpy(copy, data.data, data.size);
+  }
   ost.St->time_base = ist.St->time_base;
   ost.St->avg_frame_rate = ist.St->avg_frame_rate;
   ost.St->r_frame_rate = ist.St->r_frame_rate;
   if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+    // The option state describes the upright picture; copied pictures stay
+    // as stored, so a quarter turn's pixel shape is turned back.
+    AVRational& sar = ost.St->sample_aspect_ratio;
+    if (sar.num && RotationSwapsSize(StreamDisplayRotation(ist.St))) sar = AVRational{sar.den, sar.num};
     if (ost.St->sample_aspect_ratio.num)
       out->sample_aspect_ratio = ost.St->sample_aspect_ratio;
     else
@@ -258,13 +312,25 @@ void TCustomFFmpeg::SetupEncode(TOutputStream& ost, TInputStream& ist) {
       if (enc->pix_fmt == AV_PIX_FMT_NONE)
         throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
       const TOptionState& o = opt_;
-      ost.VideoCrop = o.FrameTopBand || o.FrameBottomBand || o.FrameLeftBand || o.FrameRightBand;
-      ost.TopBand = ost.OriginalTopBand = o.FrameTopBand;
-      ost.BottomBand = ost.OriginalBottomBand = o.FrameBottomBand;
-      ost.LeftBand = ost.OriginalLeftBand = o.FrameLeftBand;
-      ost.RightBand = ost.OriginalRightBand = o.FrameRightBand;
-      int inW = in->width - ost.LeftBand - ost.RightBand;
-      int inH = in->height - ost.TopBand - ost.BottomBand;
+      // A stream with a recorded turn goes through the filter graph, which
+      // turns its pictures upright; sizes and bands are those of the
+      // upright picture.
+      const int rotation = StreamDisplayRotation(ist.St);
+      const bool graph = useVideoFilters_ || rotation != 0;
+      const int shownW = RotationSwapsSize(rotation) ? in->height : in->width;
+      const int shownH = RotationSwapsSize(rotation) ? in->width : in->height;
+      ost.TopBand = o.FrameTopBand;
+      ost.BottomBand = o.FrameBottomBand;
+      ost.LeftBand = o.FrameLeftBand;
+      ost.RightBand = o.FrameRightBand;
+      if (ost.SizeFromInput) FitSizeToEncoder(ost, shownW, shownH);
+      ost.OriginalTopBand = ost.TopBand;
+      ost.OriginalBottomBand = ost.BottomBand;
+      ost.OriginalLeftBand = ost.LeftBand;
+      ost.OriginalRightBand = ost.RightBand;
+      ost.VideoCrop = ost.TopBand || ost.BottomBand || ost.LeftBand || ost.RightBand;
+      int inW = shownW - ost.LeftBand - ost.RightBand;
+      int inH = shownH - ost.TopBand - ost.BottomBand;
       AVPixelFormat inFmt = AVPixelFormat(in->format);
       ost.VideoResample = enc->width != inW || enc->height != inH || enc->pix_fmt != inFmt;
       if (ost.VideoResample) {
@@ -282,7 +348,7 @@ void TCustomFFmpeg::SetupEncode(TOutputStream& ost, TInputStream& ist) {
           ost.ImgResampleCtx = lib::sws_getContext(inW, inH, inFmt, enc->width, enc->height, enc->pix_fmt,
                                                    int(flags), nullptr, nullptr, nullptr);
         if (!ost.ImgResampleCtx) throw FFmpegException("Cannot get resampling context");
-        if (!useVideoFilters_) {
+        if (!graph) {
           ost.OriginalWidth = in->width;
           ost.OriginalHeight = in->height;
         }
@@ -293,7 +359,7 @@ void TCustomFFmpeg::SetupEncode(TOutputStream& ost, TInputStream& ist) {
       ost.ResamplePixFmt = inFmt;
       ost.EncodingNeeded = true;
       ist.DecodingNeeded = true;
-      if (useVideoFilters_ && ConfigureFilters(ist, ost) < 0) throw FFmpegException("Error opening filters!");
+      if (graph && ConfigureFilters(ist, ost) < 0) throw FFmpegException("Error opening filters!");
       break;
     }
     case AVMEDIA_TYPE_AUDIO:
@@ -332,12 +398,12 @@ void TCustomFFmpeg::SetupEncode(TOutputStream& ost, TInputStream& ist) {
         throw FFmpegException(
             Format("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", ost.LogFileName.c_str()));
       std::string text;
-      char buffer[65536];
-      size_t n;
-      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-      bool failed = std::ferror(f);
+      const TLogRead result = ReadLogFile(f, text);
       std::fclose(f);
-      if (failed)
+      if (result == lrNoMemory)
+        throw FFmpegException(Format("Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
+                                     ost.LogFileName.c_str()));
+      if (result == lrFailed)
         throw FFmpegException(
             Format("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", ost.LogFileName.c_str()));
       ost.StatsIn = std::move(text);

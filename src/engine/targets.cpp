@@ -124,6 +124,8 @@ void TCustomFFmpeg::SetTarget(const std::string& target, const std::string& norm
     opt_.AudioChannels = 2;
   }
 
+  opt_.TargetApplied = true;
+
   if ((target == "vcd" || target == "svcd") && opt_.FrameAspectRatio == 0) {
     Log(this, llInfo, "Assuming 4:3 for aspect ratio");
     ParseOption("aspect", "4:3");

@@ -252,6 +252,7 @@ int TCustomFFmpeg::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
 
   if (!pkt) {
     // End of stream: drain what the output paths and encoders still hold.
+    if (type == AVMEDIA_TYPE_VIDEO && ist.DecodingNeeded) DeliverFilteredPictures(ist, true);
     for (auto& entry : outputStreams_) {
       TOutputStream& ost = *entry;
       if (ost.SourceIndex != index || !ost.EncodingNeeded || !ost.EncoderOpen) continue;
@@ -306,29 +307,15 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStream& ist, AVFrame* frame) {
       if (type == AVMEDIA_TYPE_AUDIO) {
         DoAudioOut(of, ost, ist, picture);
       } else if (type == AVMEDIA_TYPE_VIDEO) {
-        if (ist.FilterIn && picture->sample_aspect_ratio.num) ost.Enc->sample_aspect_ratio = picture->sample_aspect_ratio;
         DoVideoOut(of, ost, ist, picture);
       } else {
         throw FFmpegException("invalid codec_type");
       }
     }
   };
-  if (type == AVMEDIA_TYPE_VIDEO && useVideoFilters_ && ist.FilterIn && ist.FilterOut) {
-    if (!ist.FilterFrame) ist.FilterFrame = lib::av_frame_alloc();
-    if (!ist.FilterFrame) throw FFmpegException("av_frame_alloc failed");
+  if (type == AVMEDIA_TYPE_VIDEO && ist.FilterIn && ist.FilterOut) {
     if (lib::av_buffersrc_add_frame_flags(ist.FilterIn, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
-    while (lib::av_buffersink_get_frame(ist.FilterOut, ist.FilterFrame) >= 0) {
-      AVRational sinkTb = lib::av_buffersink_get_time_base(ist.FilterOut);
-      if (ist.FilterFrame->pts != AV_NOPTS_VALUE)
-        ist.Pts = lib::av_rescale_q(ist.FilterFrame->pts, sinkTb, kMicroseconds);
-      try {
-        deliver(ist.FilterFrame);
-      } catch (...) {
-        lib::av_frame_unref(ist.FilterFrame);
-        throw;
-      }
-      lib::av_frame_unref(ist.FilterFrame);
-    }
+    DeliverFilteredPictures(ist, false);
   } else {
     deliver(frame);
   }

@@ -121,6 +121,8 @@ struct TOutputStream {
   SwsContext* ImgResampleCtx = nullptr;
   int ResampleWidth = 0, ResampleHeight = 0, ResamplePixFmt = -1;
   int OriginalWidth = 0, OriginalHeight = 0;
+  // The encoder's size was the input's, not asked for by the options.
+  bool SizeFromInput = false;
   AVRational FrameRate = {25, 1};
   // Audio.
   AVAudioFifo* Fifo = nullptr;

@@ -1,12 +1,16 @@
 // Video pre-processing and filter graphs: deinterlacing through the filter
-// library, the custom hook call, and the graph buffer -> crop -> scale ->
-// the user's filter text -> buffersink between a decoder and an encoder.
+// library (asked for, or automatic for interlaced pictures), the custom hook
+// call, the graph buffer -> turn upright -> crop -> scale -> the user's
+// filter text -> buffersink between a decoder and an encoder, and the
+// picture size an encoder can take.
+#include <algorithm>
 #include <string>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
 #include "engine/output_paths.h"
 #include "engine/preview_step.h"
+#include "media/display_rotation.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
 
@@ -102,14 +106,133 @@ bool Deinterlace(TTaskPathState& state, AVFrame* frame) {
   return true;
 }
 
+// Appends the filter `name` with `args` after `last`; false on failure.
+bool LinkFilter(AVFilterGraph* graph, AVFilterContext*& last, const char* name, const char* args) {
+  AVFilterContext* filter = nullptr;
+  if (lib::avfilter_graph_create_filter(&filter, lib::avfilter_get_by_name(name), name, args, nullptr, graph) < 0 ||
+      lib::avfilter_link(last, 0, filter, 0) < 0)
+    return false;
+  last = filter;
+  return true;
+}
+
+// Appends the filters that turn pictures clockwise by rotation degrees.
+bool LinkRotation(AVFilterGraph* graph, AVFilterContext*& last, int rotation) {
+  switch (rotation) {
+    case 90: return LinkFilter(graph, last, "transpose", "dir=clock");
+    case 180: return LinkFilter(graph, last, "hflip", nullptr) && LinkFilter(graph, last, "vflip", nullptr);
+    case 270: return LinkFilter(graph, last, "transpose", "dir=cclock");
+    default: return true;
+  }
+}
+
+// Whether the user's filter text deinterlaces by itself.
+bool FiltersDeinterlace(const std::string& filters) {
+  static const char* const kDeinterlacingFilters[] = {"yadif", "bwdif", "w3fdif", "kerndeint", "nnedi", "estdif"};
+  for (const char* name : kDeinterlacingFilters)
+    if (filters.find(name) != std::string::npos) return true;
+  return false;
+}
+
+// How many pixels the encoder's picture sides must be a multiple of: the
+// chroma subsampling of its picture format, and a few encoders' own
+// block sizes.
+void SizeMultiples(const AVCodecContext* enc, int& width, int& height) {
+  width = height = 1;
+  if (const AVPixFmtDescriptor* d = lib::av_pix_fmt_desc_get(enc->pix_fmt)) {
+    width = 1 << d->log2_chroma_w;
+    height = 1 << d->log2_chroma_h;
+  }
+  int block = 1;
+  if (enc->codec_id == AV_CODEC_ID_RV10) block = 16;
+  else if (enc->codec_id == AV_CODEC_ID_RV20) block = 4;
+  width = std::max(width, block);
+  height = std::max(height, block);
+}
+
 }  // namespace
+
+void TCustomFFmpeg::FitSizeToEncoder(TOutputStream& ost, int shownWidth, int shownHeight) {
+  AVCodecContext* enc = ost.Enc;
+  int multipleW = 1, multipleH = 1;
+  SizeMultiples(enc, multipleW, multipleH);
+  const int width = enc->width / multipleW * multipleW;
+  const int height = enc->height / multipleH * multipleH;
+  if (width <= 0 || height <= 0 || (width == enc->width && height == enc->height)) return;
+  const char* format = lib::av_get_pix_fmt_name(enc->pix_fmt);
+  LogFmt(this, llInfo, "Output stream #%d.%d: the encoder takes no %dx%d picture in %s, using %dx%d", ost.FileIndex,
+         ost.Index, enc->width, enc->height, format ? format : "its format", width, height);
+  if (enc->width == shownWidth - ost.LeftBand - ost.RightBand &&
+      enc->height == shownHeight - ost.TopBand - ost.BottomBand) {
+    ost.RightBand += enc->width - width;
+    ost.BottomBand += enc->height - height;
+  }
+  enc->width = width;
+  enc->height = height;
+}
+
+void TCustomFFmpeg::DecideAutoDeinterlace() {
+  // Not when the options already decide: deinterlacing asked for, a
+  // target's own coding, or filters that deinterlace.
+  bool progressive = !opt_.Deinterlace && !opt_.TargetApplied && !FiltersDeinterlace(opt_.VideoFilters);
+  bool encoded = false;
+  for (const auto& entry : outputStreams_) {
+    const TOutputStream& ost = *entry;
+    if (ost.Type != AVMEDIA_TYPE_VIDEO || !ost.EncodingNeeded) continue;
+    encoded = true;
+    if (ost.Enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) progressive = false;
+  }
+  TaskPathState(run_).AutoDeinterlace = encoded && progressive;
+}
+
+void TCustomFFmpeg::DeliverFilteredPictures(TInputStream& ist, bool flush) {
+  if (!ist.FilterIn || !ist.FilterOut) return;
+  // End of the stream at the end of the last picture (not at its start,
+  // which would cut its time short for filters that fill time): the graph
+  // gives up what it still holds.
+  if (flush) {
+    const int ret = ist.NextPts != kNoTime
+                        ? lib::av_buffersrc_close(ist.FilterIn,
+                                                  lib::av_rescale_q(ist.NextPts, AVRational{1, AV_TIME_BASE},
+                                                                    ist.St->time_base),
+                                                  AV_BUFFERSRC_FLAG_PUSH)
+                        : lib::av_buffersrc_add_frame_flags(ist.FilterIn, nullptr, 0);
+    if (ret < 0) return;
+  }
+  if (!ist.FilterFrame) ist.FilterFrame = lib::av_frame_alloc();
+  if (!ist.FilterFrame) throw FFmpegException("av_frame_alloc failed");
+  const int index = int(&ist - run_.InputStreams.data());
+  AVFrame* picture = ist.FilterFrame;
+  while (lib::av_buffersink_get_frame(ist.FilterOut, picture) >= 0) {
+    const AVRational sinkTb = lib::av_buffersink_get_time_base(ist.FilterOut);
+    if (picture->pts != AV_NOPTS_VALUE) ist.Pts = lib::av_rescale_q(picture->pts, sinkTb, AVRational{1, AV_TIME_BASE});
+    try {
+      for (auto& entry : outputStreams_) {
+        TOutputStream& ost = *entry;
+        if (ost.SourceIndex != index || !ost.EncodingNeeded) continue;
+        if (picture->sample_aspect_ratio.num) ost.Enc->sample_aspect_ratio = picture->sample_aspect_ratio;
+        DoVideoOut(outputFiles_[size_t(ost.FileIndex)], ost, ist, picture);
+      }
+    } catch (...) {
+      lib::av_frame_unref(picture);
+      throw;
+    }
+    lib::av_frame_unref(picture);
+  }
+}
 
 void TCustomFFmpeg::PreProcessVideoFrame(TInputStream& ist, AVFrame* frame) {
   ++run_.HookFrameNumber;
   const int64_t pts = ist.Pts;
-  if (!opt_.Deinterlace && !HookRelay && !opt_.VideoHookAdded) return;
   TTaskPathState& state = TaskPathState(run_);
-  if (opt_.Deinterlace && !Deinterlace(state, frame)) {
+  const bool automatic = state.AutoDeinterlace && frame->interlaced_frame;
+  if (!opt_.Deinterlace && !automatic && !HookRelay && !opt_.VideoHookAdded) return;
+  if (automatic && !state.AutoDeinterlaceLogged) {
+    LogFmt(this, llInfo, "Input stream #%d.%d is interlaced: deinterlacing it for the progressive output",
+           ist.FileIndex, ist.StreamIndex);
+    state.AutoDeinterlaceLogged = true;
+  }
+  if ((opt_.Deinterlace || automatic) && !Deinterlace(state, frame)) {
     // Logged once per task: every further picture would fail the same way.
     if (!state.DeintFailed) Log(this, llError, "Deinterlacing failed.");
     state.DeintFailed = true;
@@ -146,10 +269,17 @@ int TCustomFFmpeg::ConfigureFilters(TInputStream& ist, TOutputStream& ost) {
   }
   AVFilterContext* last = src;
 
+  // Turn the pictures upright first: the bands and the encoder's size are
+  // those of the upright picture.
+  const int rotation = StreamDisplayRotation(ist.St);
+  if (rotation && !LinkRotation(graph, last, rotation)) return -1;
+  const int shownW = RotationSwapsSize(rotation) ? par->height : par->width;
+  const int shownH = RotationSwapsSize(rotation) ? par->width : par->height;
+
   // Crop to the picture inside the bands (the scale step below brings it to
   // the encoder's size).
-  const int croppedW = par->width - ost.LeftBand - ost.RightBand;
-  const int croppedH = par->height - ost.TopBand - ost.BottomBand;
+  const int croppedW = shownW - ost.LeftBand - ost.RightBand;
+  const int croppedH = shownH - ost.TopBand - ost.BottomBand;
   if (ost.VideoCrop) {
     AVFilterContext* crop = nullptr;
     const std::string cropArgs = Format("w=%d:h=%d:x=%d:y=%d", croppedW, croppedH, ost.LeftBand, ost.TopBand);

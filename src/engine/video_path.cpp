@@ -146,7 +146,7 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream
   if (frames <= 0) return;
 
   AVFrame* picture = frame;
-  if (!useVideoFilters_) {
+  if (!ist.FilterGraph) {
     // 5. A different picture size or format than the scaler was made for.
     const int croppedW = frame->width - ost.LeftBand - ost.RightBand;
     const int croppedH = frame->height - ost.TopBand - ost.BottomBand;

@@ -30,6 +30,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/cpu.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/fifo.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
@@ -189,6 +190,9 @@ extern "C" {
   X(av_codec_get_id)                                                           \
   X(av_codec_get_tag)                                                          \
   X(av_codec_get_tag2)                                                         \
+  X(av_stream_get_side_data)                                                   \
+  X(av_stream_new_side_data)                                                   \
+  X(av_stream_add_side_data)                                                   \
   X(av_filename_number_test)                                                   \
   X(av_dump_format)                                                            \
   X(av_pkt_dump_log2)                                                          \
@@ -294,6 +298,8 @@ extern "C" {
   X(av_frame_make_writable)                                                    \
   X(av_frame_copy)                                                             \
   X(av_frame_copy_props)                                                       \
+  X(av_display_rotation_get)                                                   \
+  X(av_display_rotation_set)                                                   \
   X(av_image_alloc)                                                            \
   X(av_image_fill_arrays)                                                      \
   X(av_image_fill_linesizes)                                                   \

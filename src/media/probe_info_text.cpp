@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/av_probe.h"
+#include "media/display_rotation.h"
 #include "media/ffmpeg_loader.h"
 #include "media/library_tables.h"
 #include "media/media_text.h"
@@ -134,6 +135,10 @@ std::string TCustomAVProbe::StreamLine(unsigned index) const {
     line += ", Duration: " + DurationText(lib::av_rescale_q(st->duration, tb, AV_TIME_BASE_Q));
   else
     line += ", Duration: N/A";
+  // A recorded turn (phone videos) is part of how the stream looks.
+  if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+    if (const int rotation = StreamDisplayRotation(st)) line += Format(", Rotation: %d", rotation);
+  }
   return line;
 }
 

@@ -1,6 +1,8 @@
 // The built program end to end: exit statuses, messages, files written.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <signal.h>
 #include <string>
 #include <thread>
@@ -10,6 +12,7 @@
 
 #include "cli/cli_jobs.h"
 #include "profiles/file_names.h"
+#include "profiles/option_lists.h"
 #include "profiles/output_catalogue.h"
 #include "program_runner.h"
 #include "support/test_media.h"
@@ -176,13 +179,15 @@ TEST(CliProgram, InterruptStopsTheBatchCleanly) {
   }
 }
 
-// Every type the chooser offers, with its defaults, from a short input.
-TEST(CliProgram, EverySelectableTypeConvertsWithItsDefaults) {
-  const std::string input = SmallInput();
+// Converts input with every type the chooser offers, with its defaults and
+// the arguments extraArgs gives for the type, and checks what each wrote.
+// Types whose encoders this build lacks are skipped.
+void ConvertWithEveryType(const std::string& input, const std::string& folderPrefix,
+                          const std::function<std::vector<std::string>(int32_t)>& extraArgs) {
   for (const profiles::TOutputType& type : profiles::OutputTypes()) {
     if (!profiles::IsChooserSelectable(type.Code)) continue;
     SCOPED_TRACE("type " + std::to_string(type.Code));
-    const std::string folder = testsupport::MakeTempSubdir("type" + std::to_string(type.Code));
+    const std::string folder = testsupport::MakeTempSubdir(folderPrefix + std::to_string(type.Code));
 
     // Skip what this build of the libraries cannot encode.
     cli::TCliOptions options = cli::ParseCommandLine({"-t", std::to_string(type.Code), input}).Options;
@@ -197,7 +202,10 @@ TEST(CliProgram, EverySelectableTypeConvertsWithItsDefaults) {
                   job.Output.AudioCodec.c_str());
       continue;
     }
-    const TProgramResult r = RunConvert({"-t", std::to_string(type.Code), "-o", folder, input});
+    std::vector<std::string> args = {"-t", std::to_string(type.Code), "-o", folder};
+    for (const std::string& arg : extraArgs(type.Code)) args.push_back(arg);
+    args.push_back(input);
+    const TProgramResult r = RunConvert(args);
     EXPECT_EQ(r.Status, 0) << Describe(r);
     const std::vector<std::string> files = FilesIn(folder);
     EXPECT_EQ(files.size(), 1u) << Describe(r);
@@ -210,6 +218,31 @@ TEST(CliProgram, EverySelectableTypeConvertsWithItsDefaults) {
     EXPECT_EQ(written.count(AVMEDIA_TYPE_VIDEO), type.AudioOnly ? 0 : 1);
     EXPECT_NEAR(written.durationUs, 1'000'000, 500'000);
   }
+}
+
+// Every type the chooser offers, with its defaults, from a short input.
+TEST(CliProgram, EverySelectableTypeConvertsWithItsDefaults) {
+  ConvertWithEveryType(SmallInput(), "type", [](int32_t) { return std::vector<std::string>(); });
+}
+
+// The same from a picture of odd width and height, its size kept wherever
+// the type offers that.
+TEST(CliProgram, EverySelectableTypeConvertsAnOddSizedInput) {
+  testsupport::MediaSpec spec = testsupport::AviMpeg4Mp3Spec();
+  spec.width = 321;
+  spec.height = 241;
+  spec.seconds = 1.0;
+  const std::string input = testsupport::CachedMedia("odd.avi", spec);
+  const std::string keep = "保持原分辨率";
+  auto keepsSize = [&](int32_t code) {
+    const profiles::TTypeAssignment* assignment = profiles::FindAssignment(code);
+    if (!assignment || !assignment->Lists[profiles::olFrameSize].List) return false;
+    const auto& items = assignment->Lists[profiles::olFrameSize].List->Items;
+    return std::find(items.begin(), items.end(), keep) != items.end();
+  };
+  ConvertWithEveryType(input, "odd", [&](int32_t code) {
+    return keepsSize(code) ? std::vector<std::string>{"--size", keep} : std::vector<std::string>();
+  });
 }
 
 }  // namespace

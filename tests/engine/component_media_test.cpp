@@ -241,4 +241,28 @@ TEST_F(ComponentMedia, ClearingPreviewClosesTheWindowsOfTheTasks) {
   EXPECT_EQ(task->PreviewFlags, kPreviewBitmapFlag);
 }
 
+TEST_F(ComponentMedia, APreviewWindowClosesWhenItsTaskIsReleased) {
+  RecordingHost host;
+  TTranscoder engine;
+  EventLog log;
+  log.Attach(engine, false);
+  engine.SetPreview(true);
+  ASSERT_EQ(engine.AddTask(Widen(input_)), 0) << engine.LastErrMsg();
+  TOutputOptions options;
+  options.VideoCodec = "mpeg4";
+  options.DisableAudio = true;
+  options.RecordingTime = 400000;
+  ASSERT_TRUE(engine.SetOutputFile(0, Widen(testsupport::TempPath("component_preview.avi")), &options))
+      << engine.LastErrMsg();
+
+  engine.StartTask(0);
+  const auto records = log.Terminates();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_FALSE(records[0].info.Exception) << records[0].info.ExceptionMsg;
+  ASSERT_EQ(host.opened.size(), 1u);
+  // Closed by the end of the task, not left for ClearTasks.
+  EXPECT_EQ(host.closed, host.opened);
+  EXPECT_EQ(engine.TasksCount(), 1);
+}
+
 }  // namespace

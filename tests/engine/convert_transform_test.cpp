@@ -2,6 +2,7 @@
 // rate, filters, crop, volume, channel layout and sample rate, cuts and
 // two-pass encoding. Outputs are read back and compared with the input.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -223,6 +224,24 @@ TEST(ConvertPicture, TwoPassEncoding) {
       EXPECT_EQ(s.videoFrames(), 50);
     }
   }
+}
+
+// A statistics file no buffer can hold (sparse, so it takes no disk space)
+// fails the second pass with the allocation message, not with a crash.
+TEST(ConvertPicture, SecondPassLogTooLargeToHoldIsRefused) {
+  const std::string prefix = TempPath("hugepass");
+  const std::string log = prefix + "-0.log";
+  {
+    std::ofstream create(log, std::ios::binary | std::ios::trunc);
+  }
+  ASSERT_EQ(truncate(log.c_str(), off_t(1) << 31), 0);
+  TOutputOptions options;
+  options.VideoCodec = "mpeg4";
+  options.DisableAudio = true;
+  options.ExtraOptions = "pass=2\npasslogfile=" + prefix;
+  const converttest::Conversion run = Convert(testsupport::AviMpeg4Mp3(), TempPath("hugepass.avi"), options);
+  std::remove(log.c_str());
+  EXPECT_EQ(run.error, "Could not allocate file buffer: Error reading log file \"" + log + "\" for pass-2 encoding");
 }
 
 TEST(ConvertSound, VolumeDoublesTheLevel) {

@@ -110,6 +110,10 @@ TEST_F(OutputTest, MuxerChoiceErrors) {
   ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
   EXPECT_FALSE(AddOutput(testsupport::TempPath("x.avi"), "f=nosuch"));
   EXPECT_EQ(task.LastOpenError(), "Requested output format 'nosuch' is not a suitable output format");
+  // A forced format whose muxer was not found stays for the next output.
+  EXPECT_FALSE(AddOutput(testsupport::TempPath("y.avi")));
+  EXPECT_EQ(task.LastOpenError(), "Requested output format 'nosuch' is not a suitable output format");
+  task.Options().FileFormat.clear();
   std::string noExtension = testsupport::TempPath("noextension");
   EXPECT_FALSE(AddOutput(noExtension));
   EXPECT_EQ(task.LastOpenError(), "Unable to find a suitable output format for '" + noExtension + "'");

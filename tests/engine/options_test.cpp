@@ -2,7 +2,12 @@
 // option texts and the libraries' generic and private options.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "engine/custom_ffmpeg.h"
+#include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
 #include "support/media_libraries.h"
 #include "context_fixture.h"
@@ -53,6 +58,8 @@ TEST_F(OptionsTest, RefusedOptionsAndBadNumbers) {
   EXPECT_EQ(Failure("itsscale", "20:2"), "stream index over MAX_STREAMS(20)");
   EXPECT_EQ(Failure("pix_fmt", "nosuch"), "Unknown pixel format requested: nosuch");
   EXPECT_EQ(Failure("r", "abc"), "Incorrect frame rate");
+  // A log level that is no name is read as a number.
+  EXPECT_EQ(Failure("loglevel", "abc"), "'abc' is not a valid integer value");
   EXPECT_EQ(Failure("vhook", "/nonexistent/hook.so"), "Failed to add video hook function: /nonexistent/hook.so");
   EXPECT_EQ(Failure("newvideo", ""), "At least one output file must be specified");
   EXPECT_EQ(Failure("streamid", "1:"),
@@ -127,8 +134,17 @@ TEST_F(OptionsTest, CropNeedsAFrameSizeAndReducesIt) {
             "Remember to crop first and scale second.");
   EXPECT_NO_THROW(task.ParseOption("croptop", "-5"));
   task.ParseOption("s", "640x480");
+  std::vector<std::pair<TLogLevel, std::string>> lines;
+  DefaultLogger().SetOnLog([&](const void*, uint32_t, TLogLevel level, const std::string& text) {
+    lines.emplace_back(level, text);
+  });
   task.ParseOption("croptop", "10");
   task.ParseOption("cropleft", "20");
+  DefaultLogger().SetOnLog(nullptr);
+  // One deprecation line per crop option, the same for each side.
+  const std::pair<TLogLevel, std::string> deprecated = {llWarning,
+                                                        "CropXXX is deprecated in favor of the crop avfilter"};
+  EXPECT_EQ(lines, (std::vector<std::pair<TLogLevel, std::string>>{deprecated, deprecated}));
   EXPECT_EQ(o.FrameHeight, 470);
   EXPECT_EQ(o.FrameWidth, 620);
   EXPECT_EQ(o.FrameTopBand, 10);

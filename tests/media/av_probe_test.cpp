@@ -213,6 +213,27 @@ TEST_F(AVProbeTest, Mp4ShowsStreamIdsLanguageFieldRatesAndStoredMetadataOrder) {
   EXPECT_EQ(text.find("language"), std::string::npos) << text;
 }
 
+TEST_F(AVProbeTest, AVideoLineEndsWithTheTurnItsDisplayMatrixAsksFor) {
+  testsupport::MediaSpec spec;
+  spec.container = "mp4";
+  spec.videoCodec = "mpeg4";
+  spec.width = 64;
+  spec.height = 48;
+  spec.seconds = 0.2;
+  spec.rotation = 270;
+  TAVProbe probe;
+  ASSERT_TRUE(probe.LoadFile(platform::Widen(testsupport::CachedMedia("probe_turned.mp4", spec))));
+  const std::vector<std::string> streams = StreamLines(probe.InfoText());
+  ASSERT_EQ(streams.size(), 1u);
+  const std::string ending = ", Rotation: 270";
+  ASSERT_GE(streams[0].size(), ending.size());
+  EXPECT_EQ(streams[0].substr(streams[0].size() - ending.size()), ending) << streams[0];
+
+  // Without a matrix nothing is said.
+  ASSERT_TRUE(probe.LoadFile(platform::Widen(testsupport::Mp4H264Aac())));
+  EXPECT_EQ(probe.InfoText().find("Rotation"), std::string::npos);
+}
+
 TEST_F(AVProbeTest, AudioOnlyFileHasNoVideoStream) {
   TAVProbe probe;
   ASSERT_TRUE(probe.LoadFile(platform::Widen(testsupport::Mp3Only())));

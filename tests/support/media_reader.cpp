@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "media/display_rotation.h"
 #include "media/ffmpeg_loader.h"
 #include "support/media_libraries.h"
 
@@ -167,6 +168,8 @@ MediaSummary ReadMedia(const std::string& path) {
     s.startUs = AV_NOPTS_VALUE;
     if (const AVDictionaryEntry* e = lib::av_dict_get(st->metadata, "language", nullptr, 0))
       s.language = e->value;
+    s.rotation = StreamDisplayRotation(st);
+    s.attachedPicture = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
     summary.streams.push_back(s);
   }
 

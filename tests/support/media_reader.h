@@ -29,6 +29,8 @@ struct StreamSummary {
   std::string sampleFormat;      // "fltp", ... (audio)
   int64_t bitRate = 0;           // from the stream parameters (0 when unknown)
   std::string language;          // the stream's "language" tag
+  int rotation = 0;               // clockwise turn its display matrix asks for (video)
+  bool attachedPicture = false;  // a cover picture rather than a video
 };
 
 struct MediaSummary {

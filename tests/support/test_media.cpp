@@ -93,6 +93,7 @@ class Writer {
     packet_ = lib::av_packet_alloc();
     if (!packet_) return Fail("out of memory");
     if (!spec_.videoCodec.empty() && !AddVideo()) return false;
+    if (spec_.coverPicture && !AddCover()) return false;
     for (size_t i = 0; i < spec_.audioCodecs.size(); ++i)
       if (!AddAudio(spec_.audioCodecs[i], 440.0 + 220.0 * double(i))) return false;
     if (spec_.bitmapSubtitle && !AddSubtitle("")) return false;
@@ -107,6 +108,7 @@ class Writer {
     ret = lib::avformat_write_header(output_, nullptr);
     if (ret < 0)
       return Fail(std::string("the '") + output_->oformat->name + "' muxer refused the streams", ret);
+    if (cover_ && !WritePacket(*cover_, cover_->encoder->time_base)) return false;
 
     while (Track* t = NextTrack()) {
       if (!Step(*t)) return false;
@@ -190,6 +192,10 @@ class Writer {
       if (c->pix_fmt == AV_PIX_FMT_NONE) return Fail("unknown pixel format '" + spec_.pixelFormat + "'");
     }
     c->max_b_frames = std::max(0, spec_.maxBFrames);
+    if (spec_.interlaced) {
+      c->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+      c->field_order = AV_FIELD_TT;
+    }
     if (c->pix_fmt == AV_PIX_FMT_YUVJ420P || c->pix_fmt == AV_PIX_FMT_YUVJ422P ||
         c->pix_fmt == AV_PIX_FMT_YUVJ444P)
       c->color_range = AVCOL_RANGE_JPEG;
@@ -204,6 +210,7 @@ class Writer {
       lib::av_dict_set(&options, "preset", "ultrafast", 0);
     }
     if (!OpenEncoder(*t, codec, &options)) return false;
+    if (spec_.rotation != 0 && !RecordRotation(t->stream)) return false;
     t->stream->avg_frame_rate = spec_.frameRate;
     t->stream->r_frame_rate = spec_.frameRate;
     if (c->codec_tag) t->stream->codecpar->codec_tag = c->codec_tag;
@@ -218,6 +225,49 @@ class Writer {
       if (!t->yuvFrame || !t->scaler)
         return Fail(std::string("cannot convert pictures to ") + lib::av_get_pix_fmt_name(c->pix_fmt));
     }
+    tracks_.push_back(std::move(t));
+    return true;
+  }
+
+  // The display matrix of a clockwise turn by spec_.rotation degrees.
+  bool RecordRotation(AVStream* stream) {
+    int32_t matrix[9];
+    lib::av_display_rotation_set(matrix, double(spec_.rotation));
+    uint8_t* data = lib::av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof matrix);
+    if (!data) return Fail("out of memory");
+    std::memcpy(data, matrix, sizeof matrix);
+    return true;
+  }
+
+  // One MJPEG picture as the file's cover; its packet is written right
+  // after the header.
+  bool AddCover() {
+    const AVCodec* codec = FindEncoder("mjpeg", AVMEDIA_TYPE_VIDEO);
+    if (!codec) return false;
+    auto t = std::make_unique<Track>();
+    t->type = AVMEDIA_TYPE_VIDEO;
+    t->flushed = true;  // nothing to step through
+    t->encoder = lib::avcodec_alloc_context3(codec);
+    if (!t->encoder) return Fail("out of memory");
+    AVCodecContext* c = t->encoder;
+    c->width = spec_.width;
+    c->height = spec_.height;
+    c->time_base = AVRational{1, 25};
+    c->pix_fmt = AV_PIX_FMT_YUVJ420P;
+    c->color_range = AVCOL_RANGE_JPEG;
+    AVDictionary* options = nullptr;
+    if (!OpenEncoder(*t, codec, &options)) return false;
+    t->stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+    t->frame = AllocPicture(c->pix_fmt);
+    if (!t->frame) return Fail("cannot allocate a picture");
+    DrawPattern(t->frame, 0);
+    t->frame->pts = 0;
+    int ret = lib::avcodec_send_frame(c, t->frame);
+    if (ret >= 0) ret = lib::avcodec_send_frame(c, nullptr);
+    if (ret >= 0) ret = lib::avcodec_receive_packet(c, packet_);
+    if (ret < 0) return Fail("cannot encode the cover picture", ret);
+    packet_->flags |= AV_PKT_FLAG_KEY;
+    cover_ = t.get();
     tracks_.push_back(std::move(t));
     return true;
   }
@@ -379,6 +429,8 @@ class Writer {
       }
       t.frame->pts = t.nextPts + JumpFor(t.nextPts, t.encoder->time_base);
       t.frame->pict_type = AV_PICTURE_TYPE_NONE;
+      t.frame->interlaced_frame = spec_.interlaced;
+      t.frame->top_field_first = spec_.interlaced;
       t.nextPts += 1;
     } else {
       int n = t.frameSamples;
@@ -423,6 +475,7 @@ class Writer {
       for (int x = 0; x < w; ++x) {
         bool inBox = x >= boxX && x < boxX + box && y >= boxY && y < boxY + box;
         row[x] = inBox ? 235 : uint8_t(16 + ((x + y + index * 4) % 200));
+        if (spec_.interlaced && (y & 1)) row[x] = 16;
       }
     }
     const int cw = (w + (1 << d->log2_chroma_w) - 1) >> d->log2_chroma_w;
@@ -561,8 +614,9 @@ class Writer {
   MediaSpec spec_;
   std::string error_;
   AVFormatContext* output_ = nullptr;
-  AVPacket* packet_ = nullptr;
+  AVPacket* packet_ = nullptr;  // also holds the cover packet until the header is written
   std::vector<std::unique_ptr<Track>> tracks_;
+  Track* cover_ = nullptr;  // in tracks_
 };
 
 std::mutex& CacheLock() {

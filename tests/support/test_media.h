@@ -45,6 +45,16 @@ struct MediaSpec {
   // Adds a text subtitle stream with this encoder: "subrip", "ass", "mov_text".
   std::string textSubtitleCodec;
   std::map<std::string, std::string> metadata;  // container tags, e.g. {"title", "..."}
+  // Clockwise turn (90, 180, 270) recorded in the video stream's display
+  // matrix, as phones record portrait videos; the pictures stay as drawn.
+  int rotation = 0;
+  // Interlaced video coding, top field first, every picture marked
+  // interlaced; the bottom field is drawn flat dark, so that a picture
+  // whose fields are woven together shows dark lines on every other row.
+  bool interlaced = false;
+  // Adds a cover picture (one MJPEG picture, disposition attached picture)
+  // of width x height, as music files carry album art.
+  bool coverPicture = false;
 };
 
 // Writes the file (overwriting it); returns false, fills error and removes
