@@ -1,0 +1,56 @@
+#include "skin/skin_apply.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include "media/ffmpeg_logger.h"
+#include "skin/built_in_looks.h"
+
+namespace skin {
+
+void UseSkinBaseStyle() {
+  if (QStyle* fusion = QStyleFactory::create("Fusion")) QApplication::setStyle(fusion);
+}
+
+void ApplySkinSheet(QWidget* window, const SkinSheet& sheet) {
+  if (!window) return;
+  // The palette first: the style sheet's polish then starts from it.
+  window->setPalette(sheet.hasPalette ? sheet.palette : QPalette());
+  window->setStyleSheet(sheet.styleSheet);
+}
+
+void ClearSkin(QWidget* window) {
+  if (!window) return;
+  window->setStyleSheet(QString());
+  window->setPalette(QPalette());
+}
+
+bool ApplyBuiltInLook(QWidget* window, TUIStyle look) {
+  if (!window || look == TUIStyle::FromThemeFile) return false;
+  ApplySkinSheet(window, BuiltInLook(look));
+  return true;
+}
+
+bool ApplySkinFile(QWidget* window, const std::string& path) {
+  if (!window) return false;
+  SkinSheet sheet;
+  std::string error;
+  if (!LoadSkinFile(path, &sheet, &error)) {
+    Log(nullptr, llWarning, error + "; the window keeps its look");
+    return false;
+  }
+  ApplySkinSheet(window, sheet);
+  return true;
+}
+
+bool ApplySkin(QWidget* window, const SkinEntry& entry, const std::string& programFolder) {
+  if (entry.look == TUIStyle::FromThemeFile) return ApplySkinFile(window, SkinFilePath(programFolder, entry));
+  return ApplyBuiltInLook(window, entry.look);
+}
+
+void RestoreApplication() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+}
+
+}  // namespace skin
