@@ -1,6 +1,7 @@
 #include "skin/skin_apply.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QStyleFactory>
 
 #include "media/ffmpeg_logger.h"
@@ -12,11 +13,31 @@ void UseSkinBaseStyle() {
   if (QStyle* fusion = QStyleFactory::create("Fusion")) QApplication::setStyle(fusion);
 }
 
+namespace {
+
+// Menus and pop-up lists parented to the window are windows of their own:
+// Qt gives them the window's sheet when they are first shown but keeps what
+// it worked out then. Polishing them again makes them follow a new look.
+void RepolishOwnedWindows(QWidget* window) {
+  for (QWidget* child : window->findChildren<QWidget*>()) {
+    if (!child->isWindow()) continue;
+    child->setPalette(window->palette());
+    for (QWidget* w : child->findChildren<QWidget*>()) w->style()->unpolish(w);
+    child->style()->unpolish(child);
+    child->style()->polish(child);
+    for (QWidget* w : child->findChildren<QWidget*>()) w->style()->polish(w);
+    child->update();
+  }
+}
+
+}  // namespace
+
 void ApplySkinSheet(QWidget* window, const SkinSheet& sheet) {
   if (!window) return;
   // The palette first: the style sheet's polish then starts from it.
   window->setPalette(sheet.hasPalette ? sheet.palette : QPalette());
   window->setStyleSheet(sheet.styleSheet);
+  RepolishOwnedWindows(window);
 }
 
 void ClearSkin(QWidget* window) {

@@ -141,3 +141,22 @@ TEST(SkinLooks, AFileThatCannotBeLoadedLeavesTheWindowAsItWas) {
   window.show();
   EXPECT_FALSE(window.grab().isNull());
 }
+
+// Menus are windows of their own: one shown under one look must follow the
+// window into the next.
+TEST(SkinLooks, MenusFollowTheWindowIntoTheNextLook) {
+  skintest::TestApp();
+  skintest::SampleMainWindow window;
+  window.show();
+  auto menuGround = [&] {
+    window.addMenu->popup(QPoint(20, 60));
+    skintest::Settle();
+    const QImage picture = window.addMenu->grab().toImage();
+    window.addMenu->hide();
+    return picture.pixelColor(picture.width() - 4, picture.height() / 2);
+  };
+  ASSERT_TRUE(skin::ApplyBuiltInLook(&window, skin::TUIStyle::Protein));
+  EXPECT_EQ(menuGround(), skin::BuiltInLook(skin::TUIStyle::Protein).palette.color(QPalette::Base));
+  ASSERT_TRUE(skin::ApplyBuiltInLook(&window, skin::TUIStyle::DeepBlue));
+  EXPECT_EQ(menuGround(), skin::BuiltInLook(skin::TUIStyle::DeepBlue).palette.color(QPalette::Base));
+}
