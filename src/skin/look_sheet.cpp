@@ -62,11 +62,6 @@ QComboBox:hover { border-color: @hoverBorder@; }
 QComboBox:on { background: @pressedFill@; }
 QComboBox:editable { color: @baseText@; background: @base@; }
 QComboBox:disabled { color: @disabledText@; background: @disabledFill@; border-color: @disabledBorder@; }
-QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: center right; width: 16px;
-  border: none; border-left: 1px solid @dropLine@; }
-QComboBox::down-arrow { width: 0; height: 0; border-left: 4px solid transparent;
-  border-right: 4px solid transparent; border-top: 5px solid @buttonText@; }
-QComboBox::down-arrow:disabled { border-top-color: @disabledText@; }
 QComboBox QAbstractItemView { color: @baseText@; background: @base@; border: 1px solid @border@;
   selection-background-color: @accent@; selection-color: @accentText@; outline: 0; }
 

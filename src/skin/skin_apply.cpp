@@ -1,6 +1,7 @@
 #include "skin/skin_apply.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -15,12 +16,34 @@ void UseSkinBaseStyle() {
 
 namespace {
 
+// Repaints a hidden window the next time it is shown, then goes away. A
+// hidden window ignores update(), and a menu shown again would otherwise put
+// its old picture back on the screen.
+class RepaintOnShow : public QObject {
+ public:
+  static constexpr char kName[] = "skinRepaintOnShow";
+  explicit RepaintOnShow(QWidget* window) : QObject(window) {
+    setObjectName(kName);
+    window->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      static_cast<QWidget*>(watched)->update();
+      watched->removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+};
+
 // Menus and pop-up lists parented to the window are windows of their own:
 // Qt gives them the window's sheet when they are first shown but keeps what
 // it worked out then. Polishing them again makes them follow a new look.
 void RepolishOwnedWindows(QWidget* window) {
   for (QWidget* child : window->findChildren<QWidget*>()) {
     if (!child->isWindow()) continue;
+    if (!child->isVisible() && !child->findChild<QObject*>(RepaintOnShow::kName, Qt::FindDirectChildrenOnly))
+      new RepaintOnShow(child);
     child->setPalette(window->palette());
     for (QWidget* w : child->findChildren<QWidget*>()) w->style()->unpolish(w);
     child->style()->unpolish(child);

@@ -5,8 +5,10 @@
 #include <set>
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScreen>
 #include <QTableView>
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "skin/built_in_looks.h"
 #include "skin/colour_math.h"
 #include "skin/skin_apply.h"
+#include "skin/skin_menu.h"
 #include "skin/skin_table.h"
 #include "skin_sampler.h"
 #include "support/temp_dir.h"
@@ -147,16 +150,20 @@ TEST(SkinLooks, AFileThatCannotBeLoadedLeavesTheWindowAsItWas) {
 TEST(SkinLooks, MenusFollowTheWindowIntoTheNextLook) {
   skintest::TestApp();
   skintest::SampleMainWindow window;
+  skin::BuildSkinMenu(window.skinMenu, "skin5", nullptr);
   window.show();
-  auto menuGround = [&] {
-    window.addMenu->popup(QPoint(20, 60));
+  auto menuGround = [&](QMenu* menu) {
+    menu->popup(QPoint(20, 60));
     skintest::Settle();
-    const QImage picture = window.addMenu->grab().toImage();
-    window.addMenu->hide();
+    // What the screen shows, not what the menu would draw now.
+    const QImage picture = QGuiApplication::primaryScreen()->grabWindow(menu->winId()).toImage();
+    menu->hide();
     return picture.pixelColor(picture.width() - 4, picture.height() / 2);
   };
-  ASSERT_TRUE(skin::ApplyBuiltInLook(&window, skin::TUIStyle::Protein));
-  EXPECT_EQ(menuGround(), skin::BuiltInLook(skin::TUIStyle::Protein).palette.color(QPalette::Base));
-  ASSERT_TRUE(skin::ApplyBuiltInLook(&window, skin::TUIStyle::DeepBlue));
-  EXPECT_EQ(menuGround(), skin::BuiltInLook(skin::TUIStyle::DeepBlue).palette.color(QPalette::Base));
+  for (QMenu* menu : {window.addMenu, window.skinMenu}) {
+    ASSERT_TRUE(skin::ApplyBuiltInLook(&window, skin::TUIStyle::Protein));
+    EXPECT_EQ(menuGround(menu), skin::BuiltInLook(skin::TUIStyle::Protein).palette.color(QPalette::Base));
+    ASSERT_TRUE(skin::ApplyBuiltInLook(&window, skin::TUIStyle::DeepBlue));
+    EXPECT_EQ(menuGround(menu), skin::BuiltInLook(skin::TUIStyle::DeepBlue).palette.color(QPalette::Base));
+  }
 }
