@@ -19,6 +19,7 @@
 #include "platform/paths.h"
 #include "platform/qt/qt_outside.h"
 #include "skin/built_in_looks.h"
+#include "skin/skin_table.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -268,4 +269,24 @@ TEST_F(UpdateDialogTest, ShowingTheDialogTakesTheSavedSkinAndResetsIt) {
   EXPECT_TRUE(Text().isEmpty());
   EXPECT_EQ(Progress()->value(), 0);
   EXPECT_FALSE(DownloadButton()->isEnabled());
+}
+
+// Not a test: the dialog after a check that found a new version, in every
+// look, one picture per look (see tests/skin/skin_screenshots_test.cpp for
+// how to run it on a virtual display).
+TEST_F(UpdateDialogTest, DISABLED_Screenshots) {
+  const char* folder = std::getenv("QUVEXA_SKIN_SHOTS");
+  if (!folder) GTEST_SKIP() << "QUVEXA_SKIN_SHOTS names no folder";
+  server.Serve(kNewVersion);
+  for (const skin::SkinEntry& entry : skin::SkinEntries()) {
+    dialog->hide();
+    std::ofstream(setup.systemIni) << "[skin]\nSetSkin=" << entry.value << "\n";
+    setup.programFolder = platform::ExecutableFolder();
+    UpdateDialog shown(setup);
+    shown.move(0, 0);
+    shown.show();
+    shown.CheckForUpdate();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+    EXPECT_TRUE(shown.grab().save(QString("%1/update-%2.png").arg(folder, entry.value)));
+  }
 }
