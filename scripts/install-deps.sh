@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev libjpeg-dev libpng-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth
+  desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

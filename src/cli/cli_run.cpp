@@ -81,7 +81,7 @@ int TerminalColumns(int fd) {
 bool LoadConverterLibraries(std::string& error) {
   TFFmpegLoader& loader = FFLoader();
   if (loader.LibrariesLoaded(kConverterLibraries)) return true;
-  loader.SetLibraryPath(platform::ExecutableFolder() + "LibAV");
+  loader.SetLibraryPath(platform::ResourceFolder("LibAV"));
   if (loader.LoadLibraries(kConverterLibraries)) return true;
   error = loader.LastError();
   return false;
@@ -131,7 +131,7 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
   TTranscoder transcoder;
 
   if (!transcoder.AVLibLoaded() &&
-      !transcoder.LoadAVLib(platform::Widen(platform::ExecutableFolder() + "LibAV"))) {
+      !transcoder.LoadAVLib(platform::Widen(platform::ResourceFolder("LibAV")))) {
     err << kProgramName << ": cannot load the media libraries: " << transcoder.LastErrMsg() << "\n";
     return kExitFailed;
   }

@@ -20,8 +20,8 @@ void ResetStopSignal();
 // Columns of the terminal on fd, 80 when it is none or does not say.
 int TerminalColumns(int fd);
 
-// Loads the converter libraries from the folder "LibAV" beside the
-// executable, or from the system. False with the loader's error.
+// Loads the converter libraries from the folder "LibAV" (beside the
+// executable or in the installed shared data), or from the system. False with the loader's error.
 bool LoadConverterLibraries(std::string& error);
 
 // --info FILE: the probe's description of the file on out.

@@ -1,5 +1,8 @@
 #include "platform/paths.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +20,85 @@ std::string ExecutableFolder() {
     buf.resize(buf.size() * 2);
   }
 }
+
+namespace {
+
+// Where an installed copy keeps what it only reads, relative to the prefix.
+constexpr const char* kSharedDataFolder = "share/quvexa/";
+
+// The folder that holds the program folder, with its trailing "/".
+std::string ParentFolder(const std::string& programFolder) {
+  std::string folder = programFolder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::string parent = FolderPart(folder);
+  return parent.empty() ? std::string("/") : parent;
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  std::vector<char> buf(16384);
+  passwd entry;
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return "/tmp";
+}
+
+// A base folder variable of the XDG layout; relative values are invalid
+// there and are ignored like an unset one.
+std::string XdgFolder(const char* variable, const char* homeRelative) {
+  const char* value = std::getenv(variable);
+  if (value && value[0] == '/') return WithTrailingSlash(value);
+  return WithTrailingSlash(HomeFolder()) + homeRelative;
+}
+
+// mkdir -p with mode 0700 for the folders it makes.
+bool MakeFolders(const std::string& folder) {
+  for (size_t at = folder.find('/', 1); at != std::string::npos; at = folder.find('/', at + 1)) {
+    const std::string part = folder.substr(0, at);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return IsExistingFolder(folder);
+}
+
+}  // namespace
+
+std::string ResourceFolderFor(const std::string& programFolder, const std::string& name) {
+  const std::string beside = WithTrailingSlash(programFolder) + name + "/";
+  if (IsExistingFolder(beside)) return beside;
+  const std::string shared = ParentFolder(programFolder) + kSharedDataFolder + name + "/";
+  if (IsExistingFolder(shared)) return shared;
+  return beside;
+}
+
+std::string ResourceFolder(const std::string& name) { return ResourceFolderFor(ExecutableFolder(), name); }
+
+bool IsInstalledProgramFolder(const std::string& programFolder) {
+  static const char* const kSystemFolders[] = {
+      "/bin/", "/sbin/", "/usr/bin/", "/usr/sbin/", "/usr/local/bin/", "/usr/local/sbin/", "/usr/games/"};
+  const std::string folder = WithTrailingSlash(programFolder);
+  for (const char* system : kSystemFolders)
+    if (folder == system) return true;
+  return IsExistingFolder(ParentFolder(folder) + kSharedDataFolder);
+}
+
+std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config/"); }
+
+std::string UserCacheFolder() { return XdgFolder("XDG_CACHE_HOME", ".cache/"); }
+
+std::string WrittenFilePathFor(const std::string& programFolder, const std::string& fileName,
+                               TUserFolderKind kind) {
+  const std::string folder = WithTrailingSlash(programFolder);
+  if (!IsInstalledProgramFolder(folder) && ::access(folder.c_str(), W_OK) == 0) return folder + fileName;
+  const std::string userFolder = (kind == ufConfig ? UserConfigFolder() : UserCacheFolder()) + "quvexa/";
+  MakeFolders(userFolder);
+  return userFolder + fileName;
+}
+
+std::string SettingsFilePath() { return WrittenFilePathFor(ExecutableFolder(), "system.ini", ufConfig); }
+
+std::string UpdateFilePath() { return WrittenFilePathFor(ExecutableFolder(), "update.ini", ufCache); }
 
 std::string WithTrailingSlash(const std::string& path) {
   if (path.empty() || path.back() == '/') return path;
