@@ -14,7 +14,6 @@
 #include "platform/ini_file.h"
 #include "platform/outside.h"
 #include "platform/paths.h"
-#include "platform/user_folders.h"
 #include "skin/saved_skin.h"
 
 #ifndef QUVEXA_UPDATE_URL
@@ -36,11 +35,7 @@ UpdateDialogSetup DefaultUpdateDialogSetup() {
   UpdateDialogSetup setup;
   setup.updateUrl = QUVEXA_UPDATE_URL;
   setup.programFolder = platform::ExecutableFolder();
-  setup.cacheFolder = platform::UserCacheFolder();
-  const std::string beside = setup.programFolder + "system.ini";
-  setup.systemIni = platform::IsWritableFolder(setup.programFolder) || platform::IsExistingFile(beside)
-                        ? beside
-                        : platform::UserConfigFolder() + "system.ini";
+  setup.systemIni = platform::SettingsFilePath();
   return setup;
 }
 
@@ -105,7 +100,7 @@ UpdateDialog::UpdateDialog(UpdateDialogSetup setup, QWidget* parent)
 }
 
 std::string UpdateDialog::UpdateFilePath() const {
-  return platform::WritableProgramFile(setup_.programFolder, kUpdateFileName, setup_.cacheFolder);
+  return platform::WrittenFilePathFor(setup_.programFolder, kUpdateFileName, platform::ufCache);
 }
 
 void UpdateDialog::showEvent(QShowEvent* event) {

@@ -22,14 +22,12 @@ class QPushButton;
 // Where the dialog reads and writes.
 struct UpdateDialogSetup {
   std::string updateUrl;      // the update-information address (a build setting)
-  std::string programFolder;  // update.ini goes here when it is writable…
-  std::string cacheFolder;    // …else here (the user's cache folder)
+  std::string programFolder;  // update.ini goes here, or to the user's cache folder
   std::string systemIni;      // the settings file with the stored skin
 };
 
-// The setup of the program: the build's address, the executable's folder,
-// the XDG cache folder, system.ini beside the executable or in the XDG
-// configuration folder.
+// The setup of the program: the build's address, the executable's folder
+// and the program's system.ini (platform::SettingsFilePath()).
 UpdateDialogSetup DefaultUpdateDialogSetup();
 
 // Only web addresses are opened: http or https with a host.

@@ -15,7 +15,7 @@ struct SkinEntry {
   const char* caption;  // skin menu caption; empty for the value without an entry
   const char* value;    // stored in system.ini
   TUIStyle look;
-  const char* file;  // for FromThemeFile: path below the program folder, else empty
+  const char* file;  // for FromThemeFile: the file's name in the skins folder, else empty
   // Applying the stored value also brings the minimised application back.
   bool restoresApplication;
 };
@@ -27,9 +27,8 @@ const std::vector<SkinEntry>& SkinEntries();
 // The entry of a stored value (exact, case-sensitive), or nullptr.
 const SkinEntry* FindSkin(std::string_view value);
 
-// Where a file skin lives: the program folder's skins/, or the shared data
-// folder ../share/quvexa/ of an installed copy when only that has the file.
-// The program-folder path when neither has it.
+// Where a file skin lives: in the skins folder beside the program, or in
+// ../share/quvexa/skins/ of an installed copy (platform::ResourceFolderFor).
 std::string SkinFilePath(const std::string& programFolder, const SkinEntry& entry);
 
 // "MacOS", "WinXP", … as the looks are called in code and logs.

@@ -3,6 +3,7 @@
 // addresses it opens.
 #include "app/update_dialog.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,7 +99,6 @@ class UpdateDialogTest : public ::testing::Test {
     program = testsupport::MakeTempSubdir("program") + "/";
     setup.updateUrl = server.Url();
     setup.programFolder = program;
-    setup.cacheFolder = testsupport::MakeTempSubdir("cache") + "/quvexa/";
     setup.systemIni = program + "system.ini";
     dialog = std::make_unique<UpdateDialog>(setup);
     dialog->showMessage = [this](const QString& text) { messages << text; };
@@ -248,14 +248,19 @@ TEST_F(UpdateDialogTest, OversizedInformationIsNotRead) {
 }
 
 TEST_F(UpdateDialogTest, WithoutAWritableProgramFolderTheInformationGoesToTheCache) {
+  const std::string cache = testsupport::MakeTempSubdir("cache");
+  const char* old = std::getenv("XDG_CACHE_HOME");
+  const std::string previous = old ? old : "";
+  setenv("XDG_CACHE_HOME", cache.c_str(), 1);
   setup.programFolder = program + "not-there/";
   UpdateDialog installed(setup);
   installed.show();
   server.Serve(kNewVersion);
   installed.CheckForUpdate();
-  EXPECT_EQ(installed.UpdateFilePath(), setup.cacheFolder + "update.ini");
-  EXPECT_TRUE(platform::IsExistingFile(setup.cacheFolder + "update.ini"));
+  EXPECT_EQ(installed.UpdateFilePath(), cache + "/quvexa/update.ini");
+  EXPECT_TRUE(platform::IsExistingFile(cache + "/quvexa/update.ini"));
   EXPECT_TRUE(installed.findChild<QPushButton*>("DownloadButton")->isEnabled());
+  old ? setenv("XDG_CACHE_HOME", previous.c_str(), 1) : unsetenv("XDG_CACHE_HOME");
 }
 
 TEST_F(UpdateDialogTest, ShowingTheDialogTakesTheSavedSkinAndResetsIt) {
