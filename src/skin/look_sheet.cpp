@@ -83,7 +83,7 @@ QTabBar::tab { color: @panelText@; background: @tabFill@; border: 1px solid @bor
 QTabBar::tab:selected { color: @windowText@; background: @pane@; border-top: 2px solid @accent@; }
 QTabBar::tab:!selected { margin-top: 3px; }
 QTabBar::tab:hover:!selected { background: @hoverFill@; }
-QTabBar::tab:disabled { color: @panelDisabled@; }
+QTabBar::tab:disabled { color: @tabDisabled@; }
 
 QMenu { color: @baseText@; background: @base@; border: 1px solid @border@; padding: 3px; }
 QMenu::item { background: transparent; padding: 5px 26px 5px 26px; border-radius: @smallRadius@px; }
@@ -213,6 +213,7 @@ QString ComposeStyleSheet(const LookRecipe& r) {
       {"dropLine", Hex(Mix(button, border, 0.6))},
       {"pane", Hex(Mix(window, base, 0.5))},
       {"tabFill", Fill(Mix(panel, window, 0.35), r.finish)},
+      {"tabDisabled", Hex(Mix(panelText, Mix(panel, window, 0.35), 0.4))},
       {"trough", Hex(Mix(base, window, 0.5))},
       {"chunkFill", Fill(chunk, r.finish == Finish::Flat ? Finish::Flat : Finish::Soft)},
       {"progressText", Hex(baseText)},

@@ -41,7 +41,8 @@ class RepaintOnShow : public QObject {
 // it worked out then. Polishing them again makes them follow a new look.
 void RepolishOwnedWindows(QWidget* window) {
   for (QWidget* child : window->findChildren<QWidget*>()) {
-    if (!child->isWindow()) continue;
+    // Dialogs take their look themselves when they are shown.
+    if (child->windowType() != Qt::Popup) continue;
     if (!child->isVisible() && !child->findChild<QObject*>(RepaintOnShow::kName, Qt::FindDirectChildrenOnly))
       new RepaintOnShow(child);
     child->setPalette(window->palette());
