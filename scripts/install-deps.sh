@@ -4,6 +4,7 @@
 set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev libgl-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libavfilter-dev libavdevice-dev

@@ -1,6 +1,7 @@
 #include "engine/engine_util.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -99,6 +100,13 @@ double StrToFloat(const std::string& text) {
     if (end != s && OnlyBlanks(end) && errno != ERANGE) return v;
   }
   throw FFmpegException(Format("'%s' is not a valid floating point value", text.c_str()));
+}
+
+int32_t SaturatingInt(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= double(INT32_MAX)) return INT32_MAX;
+  if (value <= double(INT32_MIN)) return INT32_MIN;
+  return int32_t(value);
 }
 
 }  // namespace engine

@@ -22,6 +22,9 @@ std::string LibraryErrorText(int code);
 int32_t StrToInt(const std::string& text);
 int64_t StrToInt64(const std::string& text);
 double StrToFloat(const std::string& text);
+// The value rounded toward zero and held to the int range, "nan" giving 0:
+// for numbers computed from option values, which may be anything ("1e30").
+int32_t SaturatingInt(double value);
 // A flag value is true unless it is exactly "0".
 inline bool FlagValue(const std::string& value) { return value != "0"; }
 

@@ -30,6 +30,11 @@ std::string DiskPath(const std::string& libraryName) {
   return libraryName;
 }
 
+// Seconds (mux delay, preload) as microseconds for the muxer's int fields,
+// in float as the delay was always computed; values from option text or
+// records may be anything ("1e30", "inf").
+int ClampedMicroseconds(float seconds) { return engine::SaturatingInt(seconds * 1000000.0f); }
+
 }  // namespace
 
 int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
@@ -177,11 +182,11 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   }
 
   TOutputFile& file = outputFiles_[size_t(fileIndex)];
-  ctx->max_delay = int(o.MuxMaxDelay * 1000000);
+  ctx->max_delay = ClampedMicroseconds(o.MuxMaxDelay);
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
   lib::av_dict_copy(&file.MuxerOptions, optionContext_->MuxerPrivate, 0);
   if (MuxerHasOption(fmt, "preload"))
-    lib::av_dict_set_int(&file.MuxerOptions, "preload", int64_t(o.MuxPreload * 1000000), 0);
+    lib::av_dict_set_int(&file.MuxerOptions, "preload", ClampedMicroseconds(o.MuxPreload), 0);
   if (o.LoopOutput >= 0 && MuxerHasOption(fmt, "loop"))
     lib::av_dict_set_int(&file.MuxerOptions, "loop", o.LoopOutput, 0);
   CopyRecordedOptions(ctx, optionContext_->Format, AV_OPT_FLAG_ENCODING_PARAM);

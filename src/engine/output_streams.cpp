@@ -65,7 +65,7 @@ void ParseRcOverride(AVCodecContext* enc, const std::string& text) {
       r.quality_factor = 1.0f;
     } else {
       r.qscale = 0;
-      r.quality_factor = float(-q) / 100.0f;
+      r.quality_factor = -float(q) / 100.0f;  // float first: q may be INT_MIN
     }
     entries.push_back(r);
     p = std::strchr(p, '/');
@@ -197,8 +197,9 @@ void TCustomFFmpeg::NewVideoStream(int outputFile) {
     if (o.IntraMatrix) enc->intra_matrix = CopyMatrix(*o.IntraMatrix);
     if (o.InterMatrix) enc->inter_matrix = CopyMatrix(*o.InterMatrix);
     if (o.VideoRcOverride) ParseRcOverride(enc, *o.VideoRcOverride);
-    if (enc->rc_initial_buffer_occupancy == 0) enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
-    enc->intra_dc_precision = o.IntraDcPrecision - 8;
+    if (enc->rc_initial_buffer_occupancy == 0)
+      enc->rc_initial_buffer_occupancy = int(int64_t(enc->rc_buffer_size) * 3 / 4);
+    enc->intra_dc_precision = engine::SaturatingInt(double(o.IntraDcPrecision) - 8);
     if (o.DoPsnr) enc->flags |= AV_CODEC_FLAG_PSNR;
     if (o.DoPass == 1) enc->flags |= AV_CODEC_FLAG_PASS1;
     if (o.DoPass == 2) enc->flags |= AV_CODEC_FLAG_PASS2;
@@ -258,7 +259,7 @@ void TCustomFFmpeg::NewAudioStream(int outputFile) {
     enc->codec_id = id;
     if (o.AudioQScale > -99999) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;
-      enc->global_quality = int(FF_QP2LAMBDA * o.AudioQScale);
+      enc->global_quality = engine::SaturatingInt(FF_QP2LAMBDA * o.AudioQScale);
     }
     lib::av_channel_layout_uninit(&enc->ch_layout);
     if (inputLayout_.nb_channels == o.AudioChannels && inputLayout_.order != AV_CHANNEL_ORDER_UNSPEC)
