@@ -38,6 +38,8 @@ extern "C" void OnStopSignal(int signalNumber) {
 
 // How often the main thread looks for signals while it waits, ms.
 constexpr int kSignalPollMs = 20;
+// How long the batch end may take to follow the last task's end after a stop.
+constexpr auto kBatchEndGrace = std::chrono::seconds(10);
 
 // Routes the logger's lines at warning level and above to the display for
 // as long as it lives, delivered on the thread that logs.
@@ -241,9 +243,25 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
     // tasks skip draining their encoders. Either way the batch end follows
     // the tasks' own reports, and the outputs are closed properly.
     int handled = 0;
+    // Stopped, and every task has reported: should the batch end itself not
+    // follow, it is not waited for for ever.
+    std::chrono::steady_clock::time_point allEnded;
+    auto batchEndOverdue = [&] {
+      if (handled == 0) return false;
+      for (int i = 0; i < transcoder.TasksCount(); ++i) {
+        const TFFmpeg* task = transcoder.Task(i);
+        if (task && !task->Terminated()) return false;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (allEnded == std::chrono::steady_clock::time_point()) allEnded = now;
+      return now - allEnded > kBatchEndGrace;
+    };
     while (!batchEnded.load()) {
-      platform::WaitServingMainThread([&] { return batchEnded.load() || StopSignalCount() > handled; },
-                                      kSignalPollMs);
+      bool overdue = false;
+      platform::WaitServingMainThread(
+          [&] { return batchEnded.load() || StopSignalCount() > handled || (overdue = batchEndOverdue()); },
+          kSignalPollMs);
+      if (overdue) break;
       const int signals = StopSignalCount();
       if (signals > 0 && handled == 0) transcoder.Stop(false);
       if (signals > 1 && handled < 2) {
@@ -251,7 +269,7 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
           if (TFFmpeg* task = transcoder.Task(i)) task->SkipFlush();
         }
       }
-      handled = std::min(signals, 2);
+      handled = signals;
     }
   }
   display.Finish();
