@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -52,13 +54,29 @@ class TLogRoute {
     const TLogLevel shown = verbose ? llWarning : llError;
     logger.SetTriggerEventInMainThread(false);
     logger.SetLogLevel(shown);
-    logger.SetOnLog([&display, shown](const void*, uint32_t, TLogLevel level, const std::string& message) {
-      if (level <= shown) display.Message(message);
+    logger.SetOnLog([this, &display, shown](const void* sender, uint32_t, TLogLevel level, const std::string& message) {
+      if (level > shown) return;
+      if (level == llQuiet) {
+        // A task's own failure: its "failed" line says it already.
+        std::lock_guard<std::mutex> guard(tasksLock_);
+        if (tasks_.count(sender)) return;
+      }
+      display.Message(message);
     });
   }
   ~TLogRoute() { DefaultLogger().SetOnLog(nullptr); }
   TLogRoute(const TLogRoute&) = delete;
   TLogRoute& operator=(const TLogRoute&) = delete;
+
+  // A task whose end the display reports.
+  void AddTask(const TTaskRunner* task) {
+    std::lock_guard<std::mutex> guard(tasksLock_);
+    tasks_.insert(task);
+  }
+
+ private:
+  std::mutex tasksLock_;  // guards tasks_; log lines come from any thread
+  std::set<const void*> tasks_;
 };
 
 std::string OutputFolderFor(const TCliOptions& options) {
@@ -231,7 +249,10 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
       continue;
     }
     // The engine's remarks on every multi-frame packet are for --verbose.
-    if (TFFmpeg* added = transcoder.Task(task)) added->Verbose = options.Verbose ? 1 : 0;
+    if (TFFmpeg* added = transcoder.Task(task)) {
+      added->Verbose = options.Verbose ? 1 : 0;
+      route.AddTask(added);
+    }
     display.AddJob(task, file, job.OutputFileName);
   }
 

@@ -14,7 +14,9 @@ TEST_F(OptionNamesTest, KnownNamesAreTheEnginesAndTheLibraries) {
   for (const char* name : {"vcodec", "ss", "t", "vol", "newaudio", "b", "g", "bufsize", "ab", "vb", "flags",
                            "probesize", "sws_flags", "movflags"})
     EXPECT_TRUE(engine::IsKnownOptionName(name)) << name;
-  if (testsupport::EncoderAvailable("libx264")) EXPECT_TRUE(engine::IsKnownOptionName("crf"));
+  if (testsupport::EncoderAvailable("libx264")) {
+    EXPECT_TRUE(engine::IsKnownOptionName("crf"));
+  }
   for (const char* name : {"nosuchoption", "", "VCODEC", "x"}) EXPECT_FALSE(engine::IsKnownOptionName(name)) << name;
 }
 
