@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
@@ -24,6 +25,26 @@ constexpr int kNoPacketSleepMicroseconds = 10000;
 // early: at least half a second, and 2 % of long files (stream ends differ
 // a little in complete files too).
 int64_t EarlyEndTolerance(int64_t duration) { return std::max<int64_t>(500000, duration / 50); }
+
+// How long the file says it is, µs; 0 when it does not say. A duration
+// estimated from the bit rate and the file size proves nothing. An AVI
+// whose index was lost (cut short) is measured by the demuxer from what
+// it found, but its header still counts the frames of the whole file.
+int64_t StatedDuration(const AVFormatContext* ctx) {
+  int64_t stated = 0;
+  if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0 &&
+      ctx->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+    stated = ctx->duration;
+  if (std::strcmp(ctx->iformat->name, "avi") != 0) return stated;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    const AVRational rate = st->r_frame_rate;
+    if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || st->nb_frames <= 0 || rate.num <= 0 || rate.den <= 0)
+      continue;
+    stated = std::max(stated, lib::av_rescale_q(st->nb_frames, AVRational{rate.den, rate.num}, kMicroseconds));
+  }
+  return stated;
+}
 
 // The end of a packet just read, µs from the file's start; kNoTime when it
 // carries no time.
@@ -233,14 +254,11 @@ void TCustomFFmpeg::NoteEarlyInputEnds() {
   if (StopRequested()) return;
   for (const TInputFile& file : inputFiles_) {
     const AVFormatContext* ctx = file.Ctx;
-    // Only a duration the file states itself says where it should end; one
-    // estimated from the bit rate and the file size proves nothing.
-    if (!file.Eof || file.ReadEnd == kNoTime || ctx->duration == AV_NOPTS_VALUE || ctx->duration <= 0 ||
-        ctx->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
-      continue;
-    if (file.ReadEnd + EarlyEndTolerance(ctx->duration) >= ctx->duration) continue;
+    if (!file.Eof || file.ReadEnd == kNoTime) continue;
+    const int64_t stated = StatedDuration(ctx);
+    if (stated <= 0 || file.ReadEnd + EarlyEndTolerance(stated) >= stated) continue;
     const std::string note = Format("input ended at %.1f s of %.1f s", double(std::max<int64_t>(file.ReadEnd, 0)) / 1e6,
-                                    double(ctx->duration) / 1e6);
+                                    double(stated) / 1e6);
     LogFmt(this, llWarning, "%s: %s (the file is cut short or damaged); converted what is there",
            engine::WideToUtf8(file.FileName).c_str(), note.c_str());
     if (!inputEndNote_.empty()) inputEndNote_ += "; ";
