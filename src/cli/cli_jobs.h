@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "cli/cli_options.h"
 #include "engine/option_records.h"

@@ -21,12 +21,12 @@ constexpr int32_t kMaxThreads = 256;
 constexpr int32_t kMaxVolume = 256 * 100;  // 256 is the volume as it is
 
 // Options the engine reads as whole or floating-point numbers itself.
-const std::set<std::string> kIntegerOptions = {"fs",  "dframes", "loop_output", "v",       "threads", "vsync",
-                                               "async", "vglobal", "programid", "copyinkf", "vframes", "vdt",
-                                               "me_threshold", "pass", "top", "dc", "aframes", "ar", "ac",
-                                               "vol", "vc"};
+const std::set<std::string> kIntegerOptions = {
+    "fs",      "dframes",   "loop_output", "v",       "threads", "vsync",        "async",
+    "vglobal", "programid", "copyinkf",    "vframes", "vdt",     "me_threshold", "pass",
+    "top",     "dc",        "aframes",     "ar",      "ac",      "vol",          "vc"};
 const std::set<std::string> kFloatOptions = {"adrift_threshold", "dts_delta_threshold", "qscale", "aq",
-                                             "muxdelay", "muxpreload"};
+                                             "muxdelay",         "muxpreload"};
 
 std::string Line(const std::string& name, const std::string& value) {
   return "--options: " + name + "=" + value + ": ";
@@ -74,7 +74,8 @@ std::string RefusedValue(const std::string& name, const std::string& value) {
     if (*end) ++end;
     const long height = std::strtol(end, nullptr, 10);
     if (width > kMaxFrameSide || height > kMaxFrameSide)
-      return Line(name, value) + "a picture side must be at most " + std::to_string(kMaxFrameSide) + " pixels";
+      return Line(name, value) + "a picture side must be at most " + std::to_string(kMaxFrameSide) +
+             " pixels";
   }
   const bool counted = name == "ar" || name == "ac" || name == "threads" || name == "vol";
   const int32_t number = counted ? engine::StrToInt(value) : 0;
@@ -84,7 +85,8 @@ std::string RefusedValue(const std::string& name, const std::string& value) {
   if (name == "ac" && (number < 0 || number > kMaxChannels))
     return Line(name, value) + "a channel count must lie between 1 and " + std::to_string(kMaxChannels);
   if (name == "threads" && (number < 0 || number > kMaxThreads))
-    return Line(name, value) + "the thread count must lie between 0 (automatic) and " + std::to_string(kMaxThreads);
+    return Line(name, value) + "the thread count must lie between 0 (automatic) and " +
+           std::to_string(kMaxThreads);
   if (name == "vol" && (number < 0 || number > kMaxVolume))
     return Line(name, value) + "the volume must lie between 0 and " + std::to_string(kMaxVolume) +
            " (256 keeps it as it is)";
@@ -107,7 +109,8 @@ std::vector<std::string> OptionTextWarnings(const TOutputOptions& record, const 
   for (const auto& [name, value] : engine::OptionTextLines(record.ExtraOptions)) {
     if (name.empty() || !told.insert(name).second) continue;
     if (!engine::IsKnownOptionName(name)) {
-      warnings.push_back("warning: --options: '" + name + "' is not an option of the engine or the media "
+      warnings.push_back("warning: --options: '" + name +
+                         "' is not an option of the engine or the media "
                          "libraries; the line has no effect");
       continue;
     }

@@ -40,7 +40,11 @@ char32_t NextCodePoint(std::string_view text, size_t& i) {
 size_t ValidUtf8Length(std::string_view text, size_t i, char32_t& cp) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char first = byte(i);
-  const size_t length = first < 0x80 ? 1 : (first >> 5) == 0x6 ? 2 : (first >> 4) == 0xE ? 3 : (first >> 3) == 0x1E ? 4 : 0;
+  const size_t length = first < 0x80           ? 1
+                        : (first >> 5) == 0x6  ? 2
+                        : (first >> 4) == 0xE  ? 3
+                        : (first >> 3) == 0x1E ? 4
+                                               : 0;
   if (length == 0 || i + length > text.size()) return 0;
   cp = length == 1 ? first : first & (0xFF >> (length + 1));
   for (size_t k = 1; k < length; ++k) {
@@ -116,7 +120,8 @@ std::string ShownText(std::string_view text) {
     const size_t count = length > 0 ? length : 1;
     for (size_t k = 0; k < count; ++k) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(text[i + k])));
+      std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                    static_cast<unsigned>(static_cast<unsigned char>(text[i + k])));
       shown += escaped;
     }
     i += count;

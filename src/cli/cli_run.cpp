@@ -54,15 +54,16 @@ class TLogRoute {
     const TLogLevel shown = verbose ? llWarning : llError;
     logger.SetTriggerEventInMainThread(false);
     logger.SetLogLevel(shown);
-    logger.SetOnLog([this, &display, shown](const void* sender, uint32_t, TLogLevel level, const std::string& message) {
-      if (level > shown) return;
-      if (level == llQuiet) {
-        // A task's own failure: its "failed" line says it already.
-        std::lock_guard<std::mutex> guard(tasksLock_);
-        if (tasks_.count(sender)) return;
-      }
-      display.Message(message);
-    });
+    logger.SetOnLog(
+        [this, &display, shown](const void* sender, uint32_t, TLogLevel level, const std::string& message) {
+          if (level > shown) return;
+          if (level == llQuiet) {
+            // A task's own failure: its "failed" line says it already.
+            std::lock_guard<std::mutex> guard(tasksLock_);
+            if (tasks_.count(sender)) return;
+          }
+          display.Message(message);
+        });
   }
   ~TLogRoute() { DefaultLogger().SetOnLog(nullptr); }
   TLogRoute(const TLogRoute&) = delete;
@@ -136,8 +137,8 @@ int RunInfo(const std::string& fileName, std::ostream& out, std::ostream& err) {
   TLogRoute route(display, false);
   const std::string refusal = InputRefusal(fileName);
   if (!refusal.empty()) {
-    err << kProgramName << ": " << ShownText(refusal == "no such file" ? "no such file: " + fileName
-                                                                       : fileName + ": " + refusal)
+    err << kProgramName << ": "
+        << ShownText(refusal == "no such file" ? "no such file: " + fileName : fileName + ": " + refusal)
         << "\n";
     return kExitFailed;
   }
@@ -148,8 +149,8 @@ int RunInfo(const std::string& fileName, std::ostream& out, std::ostream& err) {
   }
   TAVProbe probe;
   if (!probe.LoadFile(platform::Widen(fileName))) {
-    err << kProgramName << ": " << ShownText(fileName + ": 无法识别的音频或视频文件！ (" + probe.LastErrMsg() + ")")
-        << "\n";
+    err << kProgramName << ": "
+        << ShownText(fileName + ": 无法识别的音频或视频文件！ (" + probe.LastErrMsg() + ")") << "\n";
     return kExitFailed;
   }
   std::string text = ShownText(probe.InfoText());
@@ -186,15 +187,16 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
   std::atomic<bool> batchEnded{false};
   transcoder.SetTriggerEventInMainThread(false);
   transcoder.SetOnProgress([&display](TCustomTranscoder*, PProgressInfo info) { display.Progress(*info); });
-  transcoder.SetOnTerminate([&display, &batchEnded, &transcoder](TCustomTranscoder*, const TTerminateInfo& info) {
-    if (info.TaskIndex < 0) {
-      batchEnded.store(true);
-      return;
-    }
-    // The task has ended: its note is final.
-    const TFFmpeg* task = transcoder.Task(info.TaskIndex);
-    display.Terminated(info, task ? task->InputEndNote() : std::string());
-  });
+  transcoder.SetOnTerminate(
+      [&display, &batchEnded, &transcoder](TCustomTranscoder*, const TTerminateInfo& info) {
+        if (info.TaskIndex < 0) {
+          batchEnded.store(true);
+          return;
+        }
+        // The task has ended: its note is final.
+        const TFFmpeg* task = transcoder.Task(info.TaskIndex);
+        display.Terminated(info, task ? task->InputEndNote() : std::string());
+      });
 
   // Every input is taken before any output is named, so that no output
   // lands on an input of this run.

@@ -1,6 +1,6 @@
 #include "engine/option_names.h"
 
-#include <set>
+#include <string_view>
 
 #include "engine/engine_util.h"
 #include "media/library_tables.h"
@@ -8,35 +8,26 @@
 namespace engine {
 namespace {
 
-// The names ParseOption handles itself (options_table.cpp); the rest go to
-// the libraries' tables.
-const std::set<std::string>& OwnNames() {
-  static const std::set<std::string> names = {
-      "L",           "ab",           "absf",        "ac",          "acodec",      "adrift_threshold",
-      "aframes",     "alang",        "an",          "apre",        "aq",          "ar",
-      "aspect",      "async",        "atag",        "b",           "benchmark",   "bsfs",
-      "codecs",      "copyinkf",     "copyts",      "cropbottom",  "cropleft",    "cropright",
-      "croptop",     "dc",           "deinterlace", "dframes",     "dts_delta_threshold",
-      "dump",        "f",            "filters",     "force_fps",   "formats",     "fpre",
-      "fs",          "h",            "hex",         "i",           "inter_matrix", "intra",
-      "intra_matrix", "isync",       "itsoffset",   "itsscale",    "loglevel",    "loop_input",
-      "loop_output", "map",          "map_meta_data", "me_threshold", "metadata",  "muxdelay",
-      "muxpreload",  "newaudio",     "newsubtitle", "newvideo",    "padbottom",   "padcolor",
-      "padleft",     "padright",     "padtop",      "pass",        "passlogfile", "pix_fmt",
-      "programid",   "protocols",    "psnr",        "qphist",      "qscale",      "r",
-      "rc_override", "re",           "s",           "sameq",       "sample_fmt",  "sbsf",
-      "scodec",      "shortest",     "slang",       "sn",          "spre",        "ss",
-      "stag",        "streamid",     "t",           "target",      "threads",     "timelimit",
-      "timestamp",   "top",          "tvstd",       "v",           "vb",          "vbsf",
-      "vc",          "vcodec",       "vdt",         "version",     "vf",          "vfilters",
-      "vframes",     "vglobal",      "vhook",       "vlang",       "vn",          "vol",
-      "vpre",        "vstats",       "vstats_file", "vsync",       "vtag",        "xerror",
-      "y"};
-  return names;
+// The names ParseOption handles itself (options_table.cpp), each between
+// spaces; the rest go to the libraries' tables.
+constexpr std::string_view kOwnNames =
+    " L ab absf ac acodec adrift_threshold aframes alang an apre aq ar aspect async atag b benchmark "
+    "bsfs codecs copyinkf copyts cropbottom cropleft cropright croptop dc deinterlace dframes "
+    "dts_delta_threshold dump f filters force_fps formats fpre fs h hex i inter_matrix intra "
+    "intra_matrix isync itsoffset itsscale loglevel loop_input loop_output map map_meta_data "
+    "me_threshold metadata muxdelay muxpreload newaudio newsubtitle newvideo padbottom padcolor "
+    "padleft padright padtop pass passlogfile pix_fmt programid protocols psnr qphist qscale r "
+    "rc_override re s sameq sample_fmt sbsf scodec shortest slang sn spre ss stag streamid t target "
+    "threads timelimit timestamp top tvstd v vb vbsf vc vcodec vdt version vf vfilters vframes "
+    "vglobal vhook vlang vn vol vpre vstats vstats_file vsync vtag xerror y ";
+
+bool IsOwnName(const std::string& name) {
+  return name.find(' ') == std::string::npos && kOwnNames.find(" " + name + " ") != std::string_view::npos;
 }
 
 bool InClass(const AVClass* cls, const char* name) {
-  return cls && lib::av_opt_find2(static_cast<void*>(&cls), name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr) != nullptr;
+  return cls && lib::av_opt_find2(static_cast<void*>(&cls), name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ,
+                                  nullptr) != nullptr;
 }
 
 }  // namespace
@@ -72,11 +63,13 @@ std::vector<std::pair<std::string, std::string>> OptionTextLines(const std::stri
 
 bool IsKnownOptionName(const std::string& name) {
   if (name.empty()) return false;
-  if (OwnNames().count(name)) return true;
+  if (IsOwnName(name)) return true;
   const char* n = name.c_str();
   const AVClass* codec = lib::avcodec_get_class();
-  if (InClass(codec, n) || InClass(lib::avformat_get_class(), n) || InClass(lib::sws_get_class(), n)) return true;
-  if ((name[0] == 'a' || name[0] == 'v' || name[0] == 's') && name.size() > 1 && InClass(codec, n + 1)) return true;
+  if (InClass(codec, n) || InClass(lib::avformat_get_class(), n) || InClass(lib::sws_get_class(), n))
+    return true;
+  if ((name[0] == 'a' || name[0] == 'v' || name[0] == 's') && name.size() > 1 && InClass(codec, n + 1))
+    return true;
   void* it = nullptr;
   while (const AVCodec* c = lib::av_codec_iterate(&it))
     if (lib::av_codec_is_encoder(c) && InClass(c->priv_class, n)) return true;

@@ -39,9 +39,11 @@ int64_t StatedDuration(const AVFormatContext* ctx) {
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     const AVStream* st = ctx->streams[i];
     const AVRational rate = st->r_frame_rate;
-    if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || st->nb_frames <= 0 || rate.num <= 0 || rate.den <= 0)
+    if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || st->nb_frames <= 0 || rate.num <= 0 ||
+        rate.den <= 0)
       continue;
-    stated = std::max(stated, lib::av_rescale_q(st->nb_frames, AVRational{rate.den, rate.num}, kMicroseconds));
+    stated =
+        std::max(stated, lib::av_rescale_q(st->nb_frames, AVRational{rate.den, rate.num}, kMicroseconds));
   }
   return stated;
 }
@@ -140,7 +142,8 @@ void TCustomFFmpeg::RunLoop() {
     run_.NoPacketCount = 0;
     for (TInputFile& f : inputFiles_) f.NoPacket = false;
     const int64_t packetEnd = PacketEnd(file.Ctx, pkt);
-    if (packetEnd != kNoTime && (file.ReadEnd == kNoTime || packetEnd > file.ReadEnd)) file.ReadEnd = packetEnd;
+    if (packetEnd != kNoTime && (file.ReadEnd == kNoTime || packetEnd > file.ReadEnd))
+      file.ReadEnd = packetEnd;
 
     if (o.PktDump) lib::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt, o.HexDump, file.Ctx->streams[pkt->stream_index]);
 
@@ -230,7 +233,8 @@ std::string TCustomFFmpeg::FinishOutputs() {
     }
     const std::string name = engine::WideToUtf8(of.FileName);
     if (ret < 0) {
-      if (failure.empty()) failure = Format("Error writing %s: %s", name.c_str(), engine::LibraryErrorText(ret).c_str());
+      if (failure.empty())
+        failure = Format("Error writing %s: %s", name.c_str(), engine::LibraryErrorText(ret).c_str());
       continue;
     }
     int64_t packets = 0;
@@ -239,9 +243,10 @@ std::string TCustomFFmpeg::FinishOutputs() {
     if (packets == 0) {
       // Nothing to play: not kept, and a failure unless the user stopped it.
       if (!StopRequested() && failure.empty())
-        failure = Format("Nothing was written to %s: no packet reached the output (the start time lies beyond "
-                         "the input's end, the duration is 0, or nothing could be decoded)",
-                         name.c_str());
+        failure = Format(
+            "Nothing was written to %s: no packet reached the output (the start time lies beyond "
+            "the input's end, the duration is 0, or nothing could be decoded)",
+            name.c_str());
       continue;
     }
     of.Complete = true;
@@ -257,8 +262,8 @@ void TCustomFFmpeg::NoteEarlyInputEnds() {
     if (!file.Eof || file.ReadEnd == kNoTime) continue;
     const int64_t stated = StatedDuration(ctx);
     if (stated <= 0 || file.ReadEnd + EarlyEndTolerance(stated) >= stated) continue;
-    const std::string note = Format("input ended at %.1f s of %.1f s", double(std::max<int64_t>(file.ReadEnd, 0)) / 1e6,
-                                    double(stated) / 1e6);
+    const std::string note = Format("input ended at %.1f s of %.1f s",
+                                    double(std::max<int64_t>(file.ReadEnd, 0)) / 1e6, double(stated) / 1e6);
     LogFmt(this, llWarning, "%s: %s (the file is cut short or damaged); converted what is there",
            engine::WideToUtf8(file.FileName).c_str(), note.c_str());
     if (!inputEndNote_.empty()) inputEndNote_ += "; ";

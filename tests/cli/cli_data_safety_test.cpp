@@ -25,7 +25,8 @@ using clitest::RunConvert;
 using clitest::TProgramResult;
 
 const clitest::TEnvironment kCLocale = {{"LANG", "C"}, {"LC_ALL", "C"}, {"LC_CTYPE", ""}};
-const std::vector<std::string> kCopy = {"-t", "none", "--ext", "mkv", "--options", "vcodec=copy<CRLF>acodec=copy"};
+const std::vector<std::string> kCopy = {"-t",  "none",      "--ext",
+                                        "mkv", "--options", "vcodec=copy<CRLF>acodec=copy"};
 
 std::string SmallInput() {
   testsupport::MediaSpec spec = testsupport::AviMpeg4Mp3Spec();
@@ -44,7 +45,8 @@ std::string Contents(const std::string& path) {
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().string());
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -90,7 +92,8 @@ TEST(CliDataSafety, PipesFoldersAndDevicesAreRefusedAtOnce) {
   const std::string out = testsupport::MakeTempSubdir("special_out");
 
   // Nobody ever writes into the pipe: a wait for it would never end.
-  const TProgramResult r = clitest::TProgram(With(kCopy, {"-o", out, fifo, folder, "/dev/zero", SmallInput()})).Wait(120);
+  const TProgramResult r =
+      clitest::TProgram(With(kCopy, {"-o", out, fifo, folder, "/dev/zero", SmallInput()})).Wait(120);
   EXPECT_EQ(r.Status, 1) << Describe(r);
   EXPECT_NE(r.Err.find("failed  " + fifo + ": is a pipe, not a file"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("failed  " + folder + ": is a folder, not a file"), std::string::npos) << r.Err;
@@ -111,11 +114,13 @@ TEST(CliDataSafety, NamesThatAreNotUtf8ConvertAndKeepTheirBytes) {
   const std::string input = folder + "/" + stem + ".avi";
   std::filesystem::copy_file(SmallInput(), input);
   int run = 0;
-  for (const clitest::TEnvironment& env : {clitest::TEnvironment{{"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}}, kCLocale}) {
+  for (const clitest::TEnvironment& env :
+       {clitest::TEnvironment{{"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}}, kCLocale}) {
     const std::string out = testsupport::MakeTempSubdir("gbk_out" + std::to_string(++run));
     const TProgramResult r = RunConvert(With(kCopy, {"-o", out, input}), env);
     ASSERT_EQ(r.Status, 0) << Describe(r);
-    EXPECT_EQ(r.Out, "done    " + folder + "/\\xB2\\xE2\\xCA\\xD4.avi -> " + out + "/\\xB2\\xE2\\xCA\\xD4.mkv\n");
+    EXPECT_EQ(r.Out,
+              "done    " + folder + "/\\xB2\\xE2\\xCA\\xD4.avi -> " + out + "/\\xB2\\xE2\\xCA\\xD4.mkv\n");
     EXPECT_EQ(FilesIn(out), std::vector<std::string>{out + "/" + stem + ".mkv"});
     const testsupport::MediaSummary written = testsupport::ReadMedia(out + "/" + stem + ".mkv");
     EXPECT_TRUE(written.ok) << written.error;
@@ -130,8 +135,10 @@ TEST(CliDataSafety, ShownTextEscapesWhatATerminalCannotShow) {
   EXPECT_EQ(cli::ShownText("\xB2\xE2\xCA\xD4.avi"), "\\xB2\\xE2\\xCA\\xD4.avi");
   EXPECT_EQ(cli::ShownText("a\x1b[2Jb\x7f"), "a\\x1B[2Jb\\x7F");
   EXPECT_EQ(cli::ShownText("line\r\nnext\rx"), "line\nnext\\x0Dx");
-  EXPECT_EQ(cli::ShownText("\xC2\x9B" "1\xE8\xA7"), "\\xC2\\x9B1\\xE8\\xA7");  // a C1 control, a cut character
-  EXPECT_EQ(cli::ShownText("\xED\xB2\x80"), "\\xED\\xB2\\x80");                // an encoded surrogate
+  EXPECT_EQ(cli::ShownText("\xC2\x9B"
+                           "1\xE8\xA7"),
+            "\\xC2\\x9B1\\xE8\\xA7");                            // a C1 control, a cut character
+  EXPECT_EQ(cli::ShownText("\xED\xB2\x80"), "\\xED\\xB2\\x80");  // an encoded surrogate
 }
 
 // Waits until the run has begun writing one of its outputs.
@@ -182,8 +189,8 @@ TEST(CliDataSafety, AClosedStandardOutputDoesNotEndTheRun) {
 
 TEST(CliDataSafety, RunsThatWriteNothingOrReadAShortInputSaySo) {
   const std::string folder = testsupport::MakeTempSubdir("empty");
-  TProgramResult r = RunConvert({"-t", "none", "--ext", "mkv", "--options", "ss=10<CRLF>vcodec=copy<CRLF>acodec=copy",
-                                 "-o", folder, SmallInput()});
+  TProgramResult r = RunConvert({"-t", "none", "--ext", "mkv", "--options",
+                                 "ss=10<CRLF>vcodec=copy<CRLF>acodec=copy", "-o", folder, SmallInput()});
   EXPECT_EQ(r.Status, 1) << Describe(r);
   EXPECT_NE(r.Err.find("Nothing was written to " + folder + "/small.mkv"), std::string::npos) << r.Err;
   EXPECT_TRUE(FilesIn(folder).empty());
@@ -192,7 +199,8 @@ TEST(CliDataSafety, RunsThatWriteNothingOrReadAShortInputSaySo) {
   spec.width = 160;
   spec.height = 120;
   spec.seconds = 8.0;
-  const std::string cut = testsupport::TruncatedCopy(testsupport::CachedMedia("eight.avi", spec), 0.3, "cut.avi");
+  const std::string cut =
+      testsupport::TruncatedCopy(testsupport::CachedMedia("eight.avi", spec), 0.3, "cut.avi");
   r = RunConvert(With(kCopy, {"-o", folder, cut}));
   EXPECT_EQ(r.Status, 0) << Describe(r);
   EXPECT_NE(r.Out.find(" (input ended at "), std::string::npos) << r.Out;
@@ -203,7 +211,8 @@ TEST(CliDataSafety, OptionTextIsCheckedBeforeTheRun) {
   EXPECT_EQ(cli::RefusedOptionValue("vcodec=copy<CRLF>r=25<CRLF>s=320x240<CRLF>ar=44100<CRLF>r=ntsc"), "");
   EXPECT_EQ(cli::RefusedOptionValue("threads=many"),
             "--options: threads=many: 'many' is not a valid integer value");
-  EXPECT_EQ(cli::RefusedOptionValue("qscale=x"), "--options: qscale=x: 'x' is not a valid floating point value");
+  EXPECT_EQ(cli::RefusedOptionValue("qscale=x"),
+            "--options: qscale=x: 'x' is not a valid floating point value");
   for (const char* absurd : {"r=99999999", "r=0", "r=-5", "r=1000000/1", "s=100000x10", "ar=5", "ac=1000",
                              "threads=100000", "vol=-1"})
     EXPECT_NE(cli::RefusedOptionValue(absurd), "") << absurd;
@@ -215,17 +224,20 @@ TEST(CliDataSafety, OptionTextIsCheckedBeforeTheRun) {
   EXPECT_EQ(r.Status, 2) << Describe(r);
   EXPECT_NE(r.Err.find("r=99999999: a frame rate must lie above 0"), std::string::npos) << r.Err;
   EXPECT_TRUE(FilesIn(folder).empty());
-  r = RunConvert(With(kCopy, {"--options", "vcodec=copy<CRLF>acodec=copy<CRLF>vtag=ab", "-o", folder, SmallInput()}));
+  r = RunConvert(
+      With(kCopy, {"--options", "vcodec=copy<CRLF>acodec=copy<CRLF>vtag=ab", "-o", folder, SmallInput()}));
   EXPECT_EQ(r.Status, 1) << Describe(r);
   EXPECT_NE(r.Err.find("video tag parameter must be 4 chars"), std::string::npos) << r.Err;
   EXPECT_EQ(r.Err.find(".cpp"), std::string::npos) << r.Err;
 
   // Warnings for names nothing knows and for lines the type replaces; the
   // run itself goes on, and without -v the libraries' warnings stay away.
-  r = RunConvert({"-t", "500", "--options", "ss=5<CRLF>nosuchoption=1<CRLF>crf=30", "-o", folder, SmallInput()});
+  r = RunConvert(
+      {"-t", "500", "--options", "ss=5<CRLF>nosuchoption=1<CRLF>crf=30", "-o", folder, SmallInput()});
   EXPECT_EQ(r.Status, 0) << Describe(r);
-  EXPECT_NE(r.Err.find("warning: --options: 'ss=5' has no effect: type 500 sets its start time itself (use --cut"),
-            std::string::npos)
+  EXPECT_NE(
+      r.Err.find("warning: --options: 'ss=5' has no effect: type 500 sets its start time itself (use --cut"),
+      std::string::npos)
       << r.Err;
   EXPECT_NE(r.Err.find("warning: --options: 'nosuchoption' is not an option"), std::string::npos) << r.Err;
   EXPECT_EQ(r.Err.find("crf"), std::string::npos) << r.Err;

@@ -66,7 +66,8 @@ TProgram::TProgram(const std::vector<std::string>& args, const TEnvironment& env
   if (stdoutKind == soClosedPipe && pipe(pipeEnds) != 0) return;
   pid_ = fork();
   if (pid_ == 0) {
-    const int out = stdoutKind == soClosedPipe ? pipeEnds[1] : open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out =
+        stdoutKind == soClosedPipe ? pipeEnds[1] : open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0) _exit(126);

@@ -13,8 +13,8 @@
 
 namespace {
 
-using converttest::Convert;
 using converttest::Conversion;
+using converttest::Convert;
 
 bool Exists(const std::string& path) {
   struct stat info {};
@@ -58,8 +58,8 @@ TEST_F(DataSafetyTest, AnOutputThatIsTheInputIsRefusedUnderAnyName) {
   ASSERT_EQ(link(input.c_str(), (folder + "/hard.avi").c_str()), 0);
   ASSERT_EQ(symlink(input.c_str(), (folder + "/soft.mkv").c_str()), 0);
 
-  for (const std::string& output : {folder + "/hard.avi", folder + "/soft.mkv", folder + "/../" +
-                                        folder.substr(folder.rfind('/') + 1) + "/./v.avi"}) {
+  for (const std::string& output : {folder + "/hard.avi", folder + "/soft.mkv",
+                                    folder + "/../" + folder.substr(folder.rfind('/') + 1) + "/./v.avi"}) {
     SCOPED_TRACE(output);
     const Conversion run = Convert(input, output, Record("vcodec=copy<CRLF>acodec=copy"));
     EXPECT_EQ(run.error.rfind("output: ", 0), 0u) << run.error;
@@ -73,7 +73,8 @@ TEST_F(DataSafetyTest, AnOutputThatIsTheInputIsRefusedUnderAnyName) {
   ASSERT_TRUE(AddInput(testsupport::WavPcm()));
   ASSERT_TRUE(AddInput(input));
   EXPECT_FALSE(AddOutput(folder + "/hard.avi"));
-  EXPECT_NE(task.LastOpenError().find("is the input file " + input), std::string::npos) << task.LastOpenError();
+  EXPECT_NE(task.LastOpenError().find("is the input file " + input), std::string::npos)
+      << task.LastOpenError();
   EXPECT_TRUE(AddOutput(folder + "/other.avi")) << task.LastOpenError();
   EXPECT_EQ(Contents(input), original);
 }
@@ -143,7 +144,9 @@ TEST_F(DataSafetyTest, AnInputThatEndsEarlyIsConvertedAndNoted) {
     const std::string folder = testsupport::MakeTempSubdir("early");
     std::string note = "(none)";
     auto keepNote = [&note](TCustomFFmpeg& t) {
-      t.TerminateRelay = [&note](TTaskRunner& done) { note = static_cast<TCustomFFmpeg&>(done).InputEndNote(); };
+      t.TerminateRelay = [&note](TTaskRunner& done) {
+        note = static_cast<TCustomFFmpeg&>(done).InputEndNote();
+      };
     };
 
     const Conversion run = Convert(cut, folder + "/cut.mkv", Record(""), keepNote);

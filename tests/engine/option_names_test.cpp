@@ -1,10 +1,11 @@
 // Which option names the engine acts on, and which lines of an output's
 // option text its record replaces, checked against what applying the
 // record really leaves in the option state.
+#include "engine/option_names.h"
+
 #include <functional>
 
 #include "context_fixture.h"
-#include "engine/option_names.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ TEST_F(OptionNamesTest, KnownNamesAreTheEnginesAndTheLibraries) {
   if (testsupport::EncoderAvailable("libx264")) {
     EXPECT_TRUE(engine::IsKnownOptionName("crf"));
   }
-  for (const char* name : {"nosuchoption", "", "VCODEC", "x"}) EXPECT_FALSE(engine::IsKnownOptionName(name)) << name;
+  for (const char* name : {"nosuchoption", "", "VCODEC", "x"})
+    EXPECT_FALSE(engine::IsKnownOptionName(name)) << name;
 }
 
 TEST_F(OptionNamesTest, ReplacedLinesAreThoseTheRecordOverrides) {
