@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/code_page.h"
+#include "platform/paths.h"
 #include "profiles/file_names.h"
 #include "profiles/job_options.h"
 #include "profiles/option_resolution.h"
@@ -98,9 +99,17 @@ bool PickOptions(int32_t code, const TCliOptions& options, TFilledOptions& fille
   return true;
 }
 
-void TNameClaims::Claim(const std::string& path) { claimed_.insert(ClaimKey(path)); }
+void TNameClaims::Claim(const std::string& path) {
+  claimed_.insert(ClaimKey(path));
+  const platform::TFileIdentity file = platform::FileIdentity(path);
+  if (file.Known) files_.emplace(file.Device, file.Inode);
+}
 
-bool TNameClaims::Contains(const std::string& path) const { return claimed_.count(ClaimKey(path)) != 0; }
+bool TNameClaims::Contains(const std::string& path) const {
+  if (claimed_.count(ClaimKey(path)) != 0) return true;
+  const platform::TFileIdentity file = platform::FileIdentity(path);
+  return file.Known && files_.count({file.Device, file.Inode}) != 0;
+}
 
 std::string ChooseOutputName(const std::string& wanted, bool overwrite, const TNameClaims& claims) {
   const TFileExists exists = [&claims](const std::string& path) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "cli/cli_options.h"
 #include "engine/option_records.h"
@@ -26,7 +27,9 @@ bool PickOptions(int32_t code, const TCliOptions& options, profiles::TFilledOpti
 
 // Names this run has taken: every input, and the output of each job built
 // so far. Paths are compared in their absolute, normalised form with
-// symbolic links resolved as far as they exist.
+// symbolic links resolved as far as they exist, and files that exist by
+// what they are on disk (device and inode), so that a hard link or a bind
+// mount of an input counts as that input.
 class TNameClaims {
  public:
   void Claim(const std::string& path);
@@ -34,12 +37,14 @@ class TNameClaims {
 
  private:
   std::set<std::string> claimed_;
+  std::set<std::pair<uint64_t, uint64_t>> files_;  // device, inode
 };
 
 // The output name for a wanted one: with the "(New_" N ")" rule unless
 // overwrite is asked for, and numbered in either case when an earlier job of
-// this run writes that name or it is one of the run's inputs, so that no two
-// jobs write one file and no job overwrites what another reads.
+// this run writes that name or it is one of the run's inputs (under any
+// name), so that no two jobs write one file and no job overwrites what
+// another reads.
 std::string ChooseOutputName(const std::string& wanted, bool overwrite, const TNameClaims& claims);
 
 enum TBuildStatus {

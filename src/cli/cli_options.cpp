@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "cli/cli_jobs.h"
+#include "cli/cli_option_text.h"
 #include "profiles/output_catalogue.h"
 
 namespace cli {
@@ -29,6 +30,7 @@ enum TOptionId {
   oiExt,
   oiOutputDir,
   oiOverwrite,
+  oiVerbose,
   oiJobs,
   oiHFlip,
   oiVFlip,
@@ -53,6 +55,7 @@ constexpr TOptionSpec kOptions[] = {
     {"--ext", 0, true, oiExt},
     {"--output-dir", 'o', true, oiOutputDir},
     {"--overwrite", 0, false, oiOverwrite},
+    {"--verbose", 'v', false, oiVerbose},
     {"--jobs", 'j', true, oiJobs},
     {"--hflip", 0, false, oiHFlip},
     {"--vflip", 0, false, oiVFlip},
@@ -283,6 +286,9 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args) {
         o.Overwrite = true;
         seen.ConversionOnly.push_back(shown);
         break;
+      case oiVerbose:
+        o.Verbose = true;
+        break;
       case oiJobs: {
         const std::optional<int32_t> jobs = ParseInt(value);
         if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
@@ -305,6 +311,8 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args) {
         seen.ConversionOnly.push_back(shown);
         break;
       case oiOptions:
+        error = RefusedOptionValue(value);
+        if (!error.empty()) return result;
         o.ExtraOptions = value;
         seen.ConversionOnly.push_back(shown);
         break;
@@ -360,22 +368,33 @@ Choices (one item of the type's list, by its caption):
       --cut HH:MM:SS-HH:MM:SS
                           convert only this time range (one input file only)
       --options TEXT      extra option text for the engine: name=value lines
-                          separated by line breaks or by "<CRLF>"
+                          separated by line breaks or by "<CRLF>"; names that
+                          nothing knows and lines the type's own settings
+                          replace are warned about, absurd values refused
 
 Information:
       --list-types        every output type: code, caption, extension and
                           whether the program's type chooser offers it
       --list-options CODE the ten choice lists of a type, defaults marked '*'
       --info FILE         what a media file holds
+  -v, --verbose           also the media libraries' warnings (their errors
+                          are always shown)
   -h, --help              this text
 
 Progress: on a terminal a bar per running conversion (percent, time reached,
-speed); otherwise one line per finished conversion. Warnings and errors of
-the media libraries go to standard error.
+speed); otherwise one line per finished conversion, noting an input that
+ended before its stated duration. Errors of the media libraries go to
+standard error. Names that are not UTF-8 are shown with \xNN for such bytes.
+
+Only plain files are converted: pipes, devices and folders are refused.
+An output never replaces one of the inputs, whatever its name; a failed
+conversion leaves no file behind.
 
 Exit status: 0 when every conversion finished, 1 when any failed, 2 for a
-wrong command line, 130 when stopped with Ctrl-C (outputs are closed
-properly).
+wrong command line, 128 + the signal's number when stopped by a signal (130
+for Ctrl-C). The first Ctrl-C (or SIGTERM, SIGHUP) stops the batch and
+finishes the outputs properly; a second one skips what the encoders still
+hold, and still closes the outputs properly.
 
 Examples:
   quvexa-convert -t 507 --size '480*272  (PSP 3.03或更高固件版本适用)' a.avi

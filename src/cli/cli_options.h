@@ -54,6 +54,7 @@ struct TCliOptions {
   std::string Extension;  // --ext, without the leading dot
   std::string OutputDir;  // empty: the default output folder
   bool Overwrite = false;
+  bool Verbose = false;  // the libraries' warnings on standard error too
   int Jobs = 1;
   TListPicks Picks;  // a caption per list the user picked
   bool HorizontalFlip = false;

@@ -35,6 +35,27 @@ char32_t NextCodePoint(std::string_view text, size_t& i) {
   return cp;
 }
 
+// Length of the valid UTF-8 character at text[i], 0 when it is none
+// (overlong forms, surrogates and values beyond Unicode included).
+size_t ValidUtf8Length(std::string_view text, size_t i, char32_t& cp) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char first = byte(i);
+  const size_t length = first < 0x80           ? 1
+                        : (first >> 5) == 0x6  ? 2
+                        : (first >> 4) == 0xE  ? 3
+                        : (first >> 3) == 0x1E ? 4
+                                               : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  cp = length == 1 ? first : first & (0xFF >> (length + 1));
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  static const char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return length;
+}
+
 int CodePointWidth(char32_t cp) {
   if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return 0;
   if ((cp >= 0x300 && cp <= 0x36F) || cp == 0x200B) return 0;  // combining marks, zero-width space
@@ -77,6 +98,35 @@ std::string FitToWidth(std::string_view utf8, int width) {
     end = i;
   }
   return std::string(utf8.substr(0, end)) + std::string("...").substr(0, std::min(3, width));
+}
+
+std::string ShownText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const size_t length = ValidUtf8Length(text, i, cp);
+    const bool control = length > 0 && (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0));
+    if (length > 0 && (!control || cp == '\n' || cp == '\t')) {
+      shown.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    if (length == 1 && cp == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+      continue;
+    }
+    // One escaped byte at a time: a broken sequence shows all its bytes.
+    const size_t count = length > 0 ? length : 1;
+    for (size_t k = 0; k < count; ++k) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                    static_cast<unsigned>(static_cast<unsigned char>(text[i + k])));
+      shown += escaped;
+    }
+    i += count;
+  }
+  return shown;
 }
 
 std::string ClockText(int64_t microseconds) {
@@ -136,7 +186,7 @@ void TProgressDisplay::Progress(const TProgressInfo& info) {
   DrawBars();
 }
 
-void TProgressDisplay::Terminated(const TTerminateInfo& info) {
+void TProgressDisplay::Terminated(const TTerminateInfo& info, const std::string& note) {
   std::lock_guard<std::mutex> guard(lock_);
   if (info.TaskIndex < 0) return;
   const auto found = jobs_.find(info.TaskIndex);
@@ -149,7 +199,7 @@ void TProgressDisplay::Terminated(const TTerminateInfo& info) {
     WriteLine(err_, "failed  " + job.Input + ": " + info.ExceptionMsg);
   } else if (info.Finished) {
     ++done_;
-    WriteLine(out_, "done    " + job.Input + " -> " + job.Output);
+    WriteLine(out_, "done    " + job.Input + " -> " + job.Output + (note.empty() ? "" : " (" + note + ")"));
   } else {
     ++stopped_;
     WriteLine(out_, "stopped " + job.Input);
@@ -191,7 +241,7 @@ int TProgressDisplay::StoppedCount() const {
 std::string TProgressDisplay::BarLine(const TJob& job) const {
   const int nameWidth = std::min(kMaxNameWidth, columns_ / 3);
   const int barWidth = std::max(kMinBarWidth, columns_ - 1 - nameWidth - 3 - kTailWidth);
-  std::string name = FitToWidth(profiles::ExtractFileName(job.Input), nameWidth);
+  std::string name = FitToWidth(ShownText(profiles::ExtractFileName(job.Input)), nameWidth);
   name.append(static_cast<size_t>(nameWidth - DisplayWidth(name)), ' ');
 
   const int percent = ProgressPercent(job.Current, job.Total);
@@ -227,7 +277,7 @@ void TProgressDisplay::DrawBars() {
 
 void TProgressDisplay::WriteLine(std::ostream& stream, const std::string& line) {
   if (terminal_) EraseBars();
-  stream << line << "\n";
+  stream << ShownText(line) << "\n";
   stream.flush();
   if (terminal_) DrawBars();
 }

@@ -25,6 +25,10 @@ int DisplayWidth(std::string_view utf8);
 // The text cut to at most `width` columns, never inside a character; a cut
 // text ends in "...".
 std::string FitToWidth(std::string_view utf8, int width);
+// Text made safe and readable for a terminal: bytes that are not UTF-8 (a
+// GBK file name, say) and control characters other than line ends and tabs
+// become "\xNN"; a CR before a line end is dropped. UTF-8 text is unchanged.
+std::string ShownText(std::string_view text);
 // µs as "HH:MM:SS" (hours grow past 99); negative and unset times give
 // "00:00:00".
 std::string ClockText(int64_t microseconds);
@@ -44,8 +48,9 @@ class TProgressDisplay {
   // The batch starts now (speeds count from here for the first jobs).
   void Start();
   void Progress(const TProgressInfo& info);
-  // The end of a task; the batch end (task index -1) is ignored.
-  void Terminated(const TTerminateInfo& info);
+  // The end of a task; the batch end (task index -1) is ignored. note: what
+  // the finished line adds in brackets ("input ended at 2.3 s of 8.0 s").
+  void Terminated(const TTerminateInfo& info, const std::string& note = std::string());
   // A file that never became a conversion.
   void Refused(const std::string& input, const std::string& message);
   // Any other line for standard error (log lines).

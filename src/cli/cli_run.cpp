@@ -1,15 +1,20 @@
 #include "cli/cli_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 #include "cli/cli_jobs.h"
+#include "cli/cli_option_text.h"
 #include "cli/cli_progress.h"
 #include "engine/transcoder.h"
 #include "media/av_probe.h"
@@ -24,34 +29,55 @@ namespace cli {
 namespace {
 
 std::atomic<int> gStopSignal{0};
+std::atomic<int> gStopSignalCount{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnStopSignal(int signalNumber) {
-  gStopSignal.store(signalNumber);
-  // The next one is not caught: an impatient user gets the process ended.
-  struct sigaction fallback = {};
-  fallback.sa_handler = SIG_DFL;
-  sigaction(signalNumber, &fallback, nullptr);
+  int none = 0;
+  gStopSignal.compare_exchange_strong(none, signalNumber);
+  gStopSignalCount.fetch_add(1);
 }
 
-// How long the batch end may take to arrive after a stop has returned.
-constexpr auto kStopGrace = std::chrono::seconds(10);
+// How often the main thread looks for signals while it waits, ms.
+constexpr int kSignalPollMs = 20;
+// How long the batch end may take to follow the last task's end after a stop.
+constexpr auto kBatchEndGrace = std::chrono::seconds(10);
 
 // Routes the logger's lines at warning level and above to the display for
 // as long as it lives, delivered on the thread that logs.
+// Without verbose only errors pass (the libraries warn about much that is
+// harmless).
 class TLogRoute {
  public:
-  explicit TLogRoute(TProgressDisplay& display) {
+  TLogRoute(TProgressDisplay& display, bool verbose) {
     TFFLogger& logger = DefaultLogger();
+    const TLogLevel shown = verbose ? llWarning : llError;
     logger.SetTriggerEventInMainThread(false);
-    logger.SetLogLevel(llWarning);
-    logger.SetOnLog([&display](const void*, uint32_t, TLogLevel level, const std::string& message) {
-      if (level <= llWarning) display.Message(message);
-    });
+    logger.SetLogLevel(shown);
+    logger.SetOnLog(
+        [this, &display, shown](const void* sender, uint32_t, TLogLevel level, const std::string& message) {
+          if (level > shown) return;
+          if (level == llQuiet) {
+            // A task's own failure: its "failed" line says it already.
+            std::lock_guard<std::mutex> guard(tasksLock_);
+            if (tasks_.count(sender)) return;
+          }
+          display.Message(message);
+        });
   }
   ~TLogRoute() { DefaultLogger().SetOnLog(nullptr); }
   TLogRoute(const TLogRoute&) = delete;
   TLogRoute& operator=(const TLogRoute&) = delete;
+
+  // A task whose end the display reports.
+  void AddTask(const TTaskRunner* task) {
+    std::lock_guard<std::mutex> guard(tasksLock_);
+    tasks_.insert(task);
+  }
+
+ private:
+  std::mutex tasksLock_;  // guards tasks_; log lines come from any thread
+  std::set<const void*> tasks_;
 };
 
 std::string OutputFolderFor(const TCliOptions& options) {
@@ -63,14 +89,33 @@ std::string OutputFolderFor(const TCliOptions& options) {
 void InstallStopSignals() {
   struct sigaction action = {};
   action.sa_handler = OnStopSignal;
+  action.sa_flags = SA_RESTART;  // writes in progress complete
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 int StopSignal() { return gStopSignal.load(); }
 
-void ResetStopSignal() { gStopSignal.store(0); }
+int StopSignalCount() { return gStopSignalCount.load(); }
+
+void ResetStopSignal() {
+  gStopSignal.store(0);
+  gStopSignalCount.store(0);
+}
+
+std::string InputRefusal(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0) return "no such file";
+  if (S_ISREG(info.st_mode)) return std::string();
+  if (S_ISDIR(info.st_mode)) return "is a folder, not a file";
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
+    return "is a pipe, not a file: a conversion reads its input more than once, so save it to a file first";
+  return "is a device, not a file";
+}
 
 int TerminalColumns(int fd) {
   winsize size = {};
@@ -89,9 +134,12 @@ bool LoadConverterLibraries(std::string& error) {
 
 int RunInfo(const std::string& fileName, std::ostream& out, std::ostream& err) {
   TProgressDisplay display(out, err, false, 80);
-  TLogRoute route(display);
-  if (!platform::IsExistingFile(fileName)) {
-    err << kProgramName << ": no such file: " << fileName << "\n";
+  TLogRoute route(display, false);
+  const std::string refusal = InputRefusal(fileName);
+  if (!refusal.empty()) {
+    err << kProgramName << ": "
+        << ShownText(refusal == "no such file" ? "no such file: " + fileName : fileName + ": " + refusal)
+        << "\n";
     return kExitFailed;
   }
   std::string error;
@@ -101,11 +149,11 @@ int RunInfo(const std::string& fileName, std::ostream& out, std::ostream& err) {
   }
   TAVProbe probe;
   if (!probe.LoadFile(platform::Widen(fileName))) {
-    err << kProgramName << ": " << fileName << ": 无法识别的音频或视频文件！ (" << probe.LastErrMsg()
-        << ")\n";
+    err << kProgramName << ": "
+        << ShownText(fileName + ": 无法识别的音频或视频文件！ (" + probe.LastErrMsg() + ")") << "\n";
     return kExitFailed;
   }
-  std::string text = probe.InfoText();
+  std::string text = ShownText(probe.InfoText());
   std::erase(text, '\r');
   out << text;
   if (!text.empty() && text.back() != '\n') out << "\n";
@@ -127,7 +175,7 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
   // Declared in this order so that the engine (and its threads) is gone
   // before the log route, and both before the display they write to.
   TProgressDisplay display(out, err, terminal, columns);
-  TLogRoute route(display);
+  TLogRoute route(display, options.Verbose);
   TTranscoder transcoder;
 
   if (!transcoder.AVLibLoaded() &&
@@ -139,22 +187,28 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
   std::atomic<bool> batchEnded{false};
   transcoder.SetTriggerEventInMainThread(false);
   transcoder.SetOnProgress([&display](TCustomTranscoder*, PProgressInfo info) { display.Progress(*info); });
-  transcoder.SetOnTerminate([&display, &batchEnded](TCustomTranscoder*, const TTerminateInfo& info) {
-    if (info.TaskIndex < 0)
-      batchEnded.store(true);
-    else
-      display.Terminated(info);
-  });
+  transcoder.SetOnTerminate(
+      [&display, &batchEnded, &transcoder](TCustomTranscoder*, const TTerminateInfo& info) {
+        if (info.TaskIndex < 0) {
+          batchEnded.store(true);
+          return;
+        }
+        // The task has ended: its note is final.
+        const TFFmpeg* task = transcoder.Task(info.TaskIndex);
+        display.Terminated(info, task ? task->InputEndNote() : std::string());
+      });
 
   // Every input is taken before any output is named, so that no output
   // lands on an input of this run.
   TNameClaims claims;
   for (const std::string& file : options.Files) claims.Claim(file);
 
+  bool optionTextChecked = false;
   for (const std::string& file : options.Files) {
     if (StopSignal() != 0) break;
-    if (!platform::IsExistingFile(file)) {
-      display.Refused(file, "no such file");
+    const std::string refusal = InputRefusal(file);
+    if (!refusal.empty()) {
+      display.Refused(file, refusal);
       continue;
     }
     TAVProbe& probe = transcoder.AVProbe();
@@ -179,6 +233,12 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
       display.Refused(file, built.Message);
       continue;
     }
+    if (!optionTextChecked) {
+      // Once, before anything starts: the record is the type's for every job.
+      optionTextChecked = true;
+      const std::string typeName = options.HasType ? "type " + std::to_string(options.TypeCode) : "";
+      for (const std::string& warning : OptionTextWarnings(job.Output, typeName)) display.Message(warning);
+    }
     const int task = transcoder.AddTask(platform::Widen(file), &job.Input);
     if (task < 0) {
       display.Refused(file, "打开文件失败: " + transcoder.LastErrMsg());
@@ -190,31 +250,49 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
       display.Refused(file, "不能进行正常转换: " + reason);
       continue;
     }
+    // The engine's remarks on every multi-frame packet are for --verbose.
+    if (TFFmpeg* added = transcoder.Task(task)) {
+      added->Verbose = options.Verbose ? 1 : 0;
+      route.AddTask(added);
+    }
     display.AddJob(task, file, job.OutputFileName);
   }
 
   if (StopSignal() == 0 && transcoder.TasksCount() > 0) {
     display.Start();
     transcoder.StartTask(options.Jobs);
-    bool stopped = false;
-    std::chrono::steady_clock::time_point stopReturned;
-    for (;;) {
-      platform::WaitServingMainThread([&] { return batchEnded.load() || (StopSignal() != 0 && !stopped); },
-                                      20);
-      if (batchEnded.load()) break;
-      if (!stopped) {
-        // Outputs are finished and closed by the tasks as they stop.
-        stopped = true;
-        transcoder.Stop(true);
-        stopReturned = std::chrono::steady_clock::now();
-        continue;
+    // The first signal stops the batch: running tasks finish their outputs,
+    // the others report themselves. A second one also has the running
+    // tasks skip draining their encoders. Either way the batch end follows
+    // the tasks' own reports, and the outputs are closed properly.
+    int handled = 0;
+    // Stopped, and every task has reported: should the batch end itself not
+    // follow, it is not waited for for ever.
+    std::chrono::steady_clock::time_point allEnded;
+    auto batchEndOverdue = [&] {
+      if (handled == 0) return false;
+      for (int i = 0; i < transcoder.TasksCount(); ++i) {
+        const TFFmpeg* task = transcoder.Task(i);
+        if (task && !task->Terminated()) return false;
       }
-      // Stopped: the batch end follows the tasks' own reports; do not wait
-      // for ever should it not come.
+      const auto now = std::chrono::steady_clock::now();
+      if (allEnded == std::chrono::steady_clock::time_point()) allEnded = now;
+      return now - allEnded > kBatchEndGrace;
+    };
+    while (!batchEnded.load()) {
+      bool overdue = false;
       platform::WaitServingMainThread(
-          [&] { return batchEnded.load() || std::chrono::steady_clock::now() - stopReturned > kStopGrace; },
-          20);
-      break;
+          [&] { return batchEnded.load() || StopSignalCount() > handled || (overdue = batchEndOverdue()); },
+          kSignalPollMs);
+      if (overdue) break;
+      const int signals = StopSignalCount();
+      if (signals > 0 && handled == 0) transcoder.Stop(false);
+      if (signals > 1 && handled < 2) {
+        for (int i = 0; i < transcoder.TasksCount(); ++i) {
+          if (TFFmpeg* task = transcoder.Task(i)) task->SkipFlush();
+        }
+      }
+      handled = signals;
     }
   }
   display.Finish();

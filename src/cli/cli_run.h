@@ -9,13 +9,21 @@
 
 namespace cli {
 
-// SIGINT and SIGTERM ask the running batch to stop cleanly; a second one
-// ends the process at once.
+// SIGINT, SIGTERM and SIGHUP ask the running batch to stop cleanly (the
+// outputs are finished and closed properly); a second one also skips what
+// the encoders still hold, the outputs are still closed properly. SIGPIPE
+// is ignored: a closed standard output (" | head") only loses the lines.
 void InstallStopSignals();
-// The number of the stop signal received, 0 while none arrived.
+// The number of the first stop signal received, 0 while none arrived.
 int StopSignal();
-// Forgets a received stop signal (tests).
+// How many stop signals arrived.
+int StopSignalCount();
+// Forgets received stop signals (tests).
 void ResetStopSignal();
+
+// Why a path cannot be converted ("no such file", "is a pipe ..."), or ""
+// for a plain file.
+std::string InputRefusal(const std::string& path);
 
 // Columns of the terminal on fd, 80 when it is none or does not say.
 int TerminalColumns(int fd);

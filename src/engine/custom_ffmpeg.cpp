@@ -30,6 +30,8 @@ void TCustomFFmpeg::ResetTask() {
   useVideoFilters_ = false;
   openError_.clear();
   defaultsList_.clear();
+  skipFlush_ = false;
+  inputEndNote_.clear();
   ResetRunState();
   TotalDuration = -1;
 }

@@ -9,6 +9,7 @@
 // Every codec open/close and the stream-parameter discovery take CodecLock().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -100,6 +101,13 @@ class TCustomFFmpeg : public TTaskRunner {
   int OutputCount() const override { return int(outputFiles_.size()); }
 
   // ---- the run (task body) ----
+  // For a stop that must not wait: the run skips draining the decoders and
+  // encoders at its end and only writes the trailers. Any thread; takes
+  // effect with a stop request (RequestStop).
+  void SkipFlush() { skipFlush_ = true; }
+  // After the run: how the inputs that ended before their stated duration
+  // ended ("input ended at 2.3 s of 8.0 s"), or "" when none did.
+  const std::string& InputEndNote() const { return inputEndNote_; }
   void Transcode() override;
   void CloseCodecs() override;
   void ReleaseAll() override;
@@ -213,6 +221,10 @@ class TCustomFFmpeg : public TTaskRunner {
   void WriteHeaders();
   void LogStreamMapping();
   void RunLoop();             // transcode_loop.cpp
+  // Trailers, flushed: marks the outputs that are complete; returns the
+  // first failure ("" for none).
+  std::string FinishOutputs();
+  void NoteEarlyInputEnds();
   int ProcessPacket(TInputStream& ist, const AVPacket* pkt);
   void CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
   void HandleDecodedFrame(TInputStream& ist, AVFrame* frame);
@@ -220,4 +232,6 @@ class TCustomFFmpeg : public TTaskRunner {
   void FreeRun();
 
   int fileCapacity_;
+  std::atomic<bool> skipFlush_{false};
+  std::string inputEndNote_;  // written by the run, read after it ended
 };

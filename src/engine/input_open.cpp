@@ -147,6 +147,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   file.Ctx = ctx;
   file.FileName = fileName;
   file.LibraryName = libraryName;
+  file.Identity = platform::FileIdentity(DiskPathOfLibraryName(libraryName));
   file.StreamCount = int(ctx->nb_streams);
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
     AVStream* st = ctx->streams[i];

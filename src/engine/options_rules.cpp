@@ -13,11 +13,9 @@ using engine::Format;
 
 namespace {
 
-// The message of a failed assertion names the source and the line.
-[[noreturn]] void AssertionFailed(const char* message, int line) {
-  const char* file = std::strrchr(__FILE__, '/');
-  throw FFmpegException(Format("%s (%s, line %d)", message, file ? file + 1 : __FILE__, line));
-}
+// A value the option cannot take; the message is for users, so it names
+// the option, never a place in the source.
+[[noreturn]] void AssertionFailed(const char* message) { throw FFmpegException(message); }
 
 void SetCodecName(std::optional<std::string>& name, bool& copy, const std::string& value) {
   if (value.empty()) return;
@@ -77,9 +75,9 @@ void TCustomFFmpeg::ParseCrop(const std::string& name, const std::string& value)
 void TCustomFFmpeg::ParseTag(const std::string& name, const std::string& value) {
   if (value.empty()) return;
   if (value.size() != 4) {
-    if (name == "atag") AssertionFailed("audio tag parameter must be 4 chars", __LINE__);
-    if (name == "vtag") AssertionFailed("video tag parameter must be 4 chars", __LINE__);
-    AssertionFailed("subtitle tag parameter must be 4 chars", __LINE__);
+    if (name == "atag") AssertionFailed("audio tag parameter must be 4 chars");
+    if (name == "vtag") AssertionFailed("video tag parameter must be 4 chars");
+    AssertionFailed("subtitle tag parameter must be 4 chars");
   }
   uint32_t tag = uint32_t((unsigned char)value[0]) | uint32_t((unsigned char)value[1]) << 8 |
                  uint32_t((unsigned char)value[2]) << 16 | uint32_t((unsigned char)value[3]) << 24;

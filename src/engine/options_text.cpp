@@ -5,42 +5,15 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
+#include "engine/option_names.h"
 #include "media/library_tables.h"
 
 namespace {
 
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
-// Normalised lines of an option text: trimmed, CR LF / CR / "<CRLF>" become
-// line ends, each line split at its first "=", names lower-cased.
-Lines SplitOptionLines(const std::string& input) {
-  std::string text = engine::Trim(input);
-  std::string normal;
-  normal.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      normal += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (text.compare(i, 6, "<CRLF>") == 0) {
-      normal += '\n';
-      i += 5;
-    } else {
-      normal += text[i];
-    }
-  }
-  Lines lines;
-  size_t pos = 0;
-  while (pos < normal.size()) {
-    size_t end = normal.find('\n', pos);
-    std::string line = normal.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-    pos = end == std::string::npos ? normal.size() : end + 1;
-    size_t eq = line.find('=');
-    std::string name = eq == std::string::npos ? line : line.substr(0, eq);
-    std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
-    lines.emplace_back(engine::Lower(name), value);
-  }
-  return lines;
-}
+// Normalised lines of an option text (option_names.h).
+Lines SplitOptionLines(const std::string& input) { return engine::OptionTextLines(input); }
 
 bool In(const std::string& name, std::initializer_list<const char*> names) {
   for (const char* n : names)

@@ -22,12 +22,13 @@ bool MuxerHasOption(const AVOutputFormat* fmt, const char* name) {
          lib::av_opt_find2((void*)&fmt->priv_class, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr);
 }
 
-// The file on disk behind a library name, or "" for names that are not files.
-std::string DiskPath(const std::string& libraryName) {
-  if (IsWideLibraryName(libraryName)) return libraryName.substr(sizeof(kWideProtocolPrefix) - 1);
-  if (libraryName.compare(0, 5, "file:") == 0) return libraryName.substr(5);
-  if (libraryName.find("://") != std::string::npos) return std::string();
-  return libraryName;
+// Removes the file an output created, when the path still names that very
+// file and it is a plain one (never a device, a pipe, or a file that took
+// the name since).
+void RemoveCreatedFile(const std::string& path, const platform::TFileIdentity& created) {
+  if (path.empty() || !created.Known || !created.Regular) return;
+  const platform::TFileIdentity now = platform::FileIdentity(path);
+  if (now.SameFileAs(created) && now.Regular) unlink(path.c_str());
 }
 
 // Seconds (mux delay, preload) as microseconds for the muxer's int fields,
@@ -68,6 +69,17 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
       return -1;
     }
   }
+  // Never write onto an input of the task, whatever the name: a hard link,
+  // a bind mount or another spelling of the same file.
+  const std::string diskPath = DiskPathOfLibraryName(libraryName);
+  const platform::TFileIdentity existing = platform::FileIdentity(diskPath);
+  for (const TInputFile& in : inputFiles_) {
+    if (existing.SameFileAs(in.Identity)) {
+      openError_ = Format("%s: the output is the input file %s; an input is never overwritten",
+                          displayName.c_str(), engine::WideToUtf8(in.FileName).c_str());
+      return -1;
+    }
+  }
   // A feed server output would need a server outside the program.
   if (std::string(fmt->name) == "ffm" && libraryName.compare(0, 5, "http:") == 0) {
     openError_ = Format("%s: feed outputs are not supported", displayName.c_str());
@@ -89,10 +101,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   auto fail = [&](const std::string& error) {
     openError_ = error;
     TOutputFile& file = outputFiles_[size_t(fileIndex)];
-    if (file.IoOpen) CloseOutputIO(file.Ctx);
-    std::string path = DiskPath(libraryName);
-    struct stat info {};
-    if (file.IoOpen && !path.empty() && stat(path.c_str(), &info) == 0 && info.st_size == 0) unlink(path.c_str());
+    if (file.IoOpen) {
+      CloseOutputIO(file.Ctx);
+      RemoveCreatedFile(diskPath, file.Created);
+    }
     for (size_t i = outputStreams_.size(); i-- > 0;) {
       if (outputStreams_[i]->FileIndex != fileIndex) continue;
       lib::avcodec_free_context(&outputStreams_[i]->Enc);
@@ -178,7 +190,20 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   if (!(fmt->flags & AVFMT_NOFILE)) {
     int ret = OpenOutputIO(ctx, libraryName);
     if (ret < 0) return fail(displayName + ": " + engine::LibraryErrorText(ret));
-    outputFiles_[size_t(fileIndex)].IoOpen = true;
+    TOutputFile& opened = outputFiles_[size_t(fileIndex)];
+    opened.IoOpen = true;
+    opened.Created = platform::FileIdentity(diskPath);
+    // Checked again on the file itself: the name may have changed hands
+    // since the first look (it was opened with truncation, so an input
+    // would already be lost; this only keeps it from being reported as a
+    // success). The output is closed but not removed then.
+    for (const TInputFile& in : inputFiles_) {
+      if (opened.Created.SameFileAs(in.Identity)) {
+        opened.Created = platform::TFileIdentity();
+        return fail(Format("%s: the output is the input file %s; an input is never overwritten",
+                           displayName.c_str(), engine::WideToUtf8(in.FileName).c_str()));
+      }
+    }
   }
 
   TOutputFile& file = outputFiles_[size_t(fileIndex)];
@@ -225,13 +250,12 @@ void TCustomFFmpeg::CloseOutputs() {
   outputStreams_.clear();
   for (TOutputFile& file : outputFiles_) {
     if (file.Shared || !file.Ctx) continue;
-    if (file.IoOpen) CloseOutputIO(file.Ctx);
-    // An output that never received a byte is not left behind.
-    std::string path = DiskPath(file.LibraryName);
-    struct stat info {};
-    if (file.IoOpen && !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        info.st_size == 0)
-      unlink(path.c_str());
+    if (file.IoOpen) {
+      CloseOutputIO(file.Ctx);
+      // Only a complete output stays: one whose task failed, never
+      // started, or wrote no packet is not left behind.
+      if (!file.Complete) RemoveCreatedFile(DiskPathOfLibraryName(file.LibraryName), file.Created);
+    }
     lib::av_dict_free(&file.MuxerOptions);
     lib::avformat_free_context(file.Ctx);
     file.Ctx = nullptr;

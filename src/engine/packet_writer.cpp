@@ -35,6 +35,7 @@ void Mux(TCustomFFmpeg* sender, AVFormatContext* ctx, TOutputStream& ost, AVPack
   }
   int ret = lib::av_interleaved_write_frame(ctx, pkt);
   if (ret < 0) throw FFmpegException("av_interleaved_write_frame(): " + engine::LibraryErrorText(ret));
+  ++ost.PacketsMuxed;
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // corrects their timestamps, decodes them for the encoding outputs or copies
 // them into the copying outputs, reports progress, and at the end flushes
 // decoders and encoders and writes the trailers.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
@@ -18,6 +20,45 @@ namespace {
 
 constexpr AVRational kMicroseconds = {1, AV_TIME_BASE};
 constexpr int kNoPacketSleepMicroseconds = 10000;
+
+// An input whose packets stop this much before its declared duration ended
+// early: at least half a second, and 2 % of long files (stream ends differ
+// a little in complete files too).
+int64_t EarlyEndTolerance(int64_t duration) { return std::max<int64_t>(500000, duration / 50); }
+
+// How long the file says it is, µs; 0 when it does not say. A duration
+// estimated from the bit rate and the file size proves nothing. An AVI
+// whose index was lost (cut short) is measured by the demuxer from what
+// it found, but its header still counts the frames of the whole file.
+int64_t StatedDuration(const AVFormatContext* ctx) {
+  int64_t stated = 0;
+  if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0 &&
+      ctx->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+    stated = ctx->duration;
+  if (std::strcmp(ctx->iformat->name, "avi") != 0) return stated;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    const AVRational rate = st->r_frame_rate;
+    if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || st->nb_frames <= 0 || rate.num <= 0 ||
+        rate.den <= 0)
+      continue;
+    stated =
+        std::max(stated, lib::av_rescale_q(st->nb_frames, AVRational{rate.den, rate.num}, kMicroseconds));
+  }
+  return stated;
+}
+
+// The end of a packet just read, µs from the file's start; kNoTime when it
+// carries no time.
+int64_t PacketEnd(const AVFormatContext* ctx, const AVPacket* pkt) {
+  const int64_t t = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+  if (t == AV_NOPTS_VALUE || pkt->stream_index < 0 || unsigned(pkt->stream_index) >= ctx->nb_streams)
+    return kNoTime;
+  const AVRational tb = ctx->streams[pkt->stream_index]->time_base;
+  int64_t end = lib::av_rescale_q(t + std::max<int64_t>(pkt->duration, 0), tb, kMicroseconds);
+  if (ctx->start_time != AV_NOPTS_VALUE) end -= ctx->start_time;
+  return end;
+}
 
 }  // namespace
 
@@ -100,6 +141,9 @@ void TCustomFFmpeg::RunLoop() {
     }
     run_.NoPacketCount = 0;
     for (TInputFile& f : inputFiles_) f.NoPacket = false;
+    const int64_t packetEnd = PacketEnd(file.Ctx, pkt);
+    if (packetEnd != kNoTime && (file.ReadEnd == kNoTime || packetEnd > file.ReadEnd))
+      file.ReadEnd = packetEnd;
 
     if (o.PktDump) lib::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt, o.HexDump, file.Ctx->streams[pkt->stream_index]);
 
@@ -163,17 +207,68 @@ void TCustomFFmpeg::RunLoop() {
     }
   }
 
-  // Whatever the decoders and encoders still hold goes out, also after a stop.
+  // Whatever the decoders and encoders still hold goes out, also after a
+  // stop; a quick stop leaves it and only closes the files properly.
   for (TInputStream& ist : run_.InputStreams) {
+    if (skipFlush_) break;
     if (ist.DecodingNeeded && !ist.Flushed) ProcessPacket(ist, nullptr);
   }
-  for (TOutputFile& of : outputFiles_) {
-    if (of.Shared || !of.HeaderWritten || of.TrailerWritten) continue;
-    lib::av_write_trailer(of.Ctx);
-    of.TrailerWritten = true;
-  }
+  const std::string failure = FinishOutputs();
   PrintReport(-1, true);
   CloseCodecs();
+  NoteEarlyInputEnds();
+  if (!failure.empty()) throw FFmpegException(failure);
+}
+
+std::string TCustomFFmpeg::FinishOutputs() {
+  std::string failure;
+  for (TOutputFile& of : outputFiles_) {
+    if (of.Shared || !of.HeaderWritten || of.TrailerWritten) continue;
+    int ret = lib::av_write_trailer(of.Ctx);
+    of.TrailerWritten = true;
+    // Buffered bytes go out now, so that a full disk shows here.
+    if (ret >= 0 && of.Ctx->pb) {
+      lib::avio_flush(of.Ctx->pb);
+      ret = of.Ctx->pb->error;
+    }
+    const std::string name = engine::WideToUtf8(of.FileName);
+    if (ret < 0) {
+      if (failure.empty())
+        failure = Format("Error writing %s: %s", name.c_str(), engine::LibraryErrorText(ret).c_str());
+      continue;
+    }
+    int64_t packets = 0;
+    for (const auto& ost : outputStreams_)
+      if (outputFiles_[size_t(ost->FileIndex)].Ctx == of.Ctx) packets += ost->PacketsMuxed;
+    if (packets == 0) {
+      // Nothing to play: not kept, and a failure unless the user stopped it.
+      if (!StopRequested() && failure.empty())
+        failure = Format(
+            "Nothing was written to %s: no packet reached the output (the start time lies beyond "
+            "the input's end, the duration is 0, or nothing could be decoded)",
+            name.c_str());
+      continue;
+    }
+    of.Complete = true;
+  }
+  return failure;
+}
+
+void TCustomFFmpeg::NoteEarlyInputEnds() {
+  inputEndNote_.clear();
+  if (StopRequested()) return;
+  for (const TInputFile& file : inputFiles_) {
+    const AVFormatContext* ctx = file.Ctx;
+    if (!file.Eof || file.ReadEnd == kNoTime) continue;
+    const int64_t stated = StatedDuration(ctx);
+    if (stated <= 0 || file.ReadEnd + EarlyEndTolerance(stated) >= stated) continue;
+    const std::string note = Format("input ended at %.1f s of %.1f s",
+                                    double(std::max<int64_t>(file.ReadEnd, 0)) / 1e6, double(stated) / 1e6);
+    LogFmt(this, llWarning, "%s: %s (the file is cut short or damaged); converted what is there",
+           engine::WideToUtf8(file.FileName).c_str(), note.c_str());
+    if (!inputEndNote_.empty()) inputEndNote_ += "; ";
+    inputEndNote_ += note;
+  }
 }
 
 int TCustomFFmpeg::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {

@@ -22,6 +22,7 @@ extern "C" {
 }
 
 #include "engine/option_state.h"
+#include "platform/paths.h"
 
 // One opened input file.
 struct TInputFile {
@@ -36,10 +37,15 @@ struct TInputFile {
   // name (or null). The run takes ownership of the contexts it opens.
   std::vector<AVCodecContext*> StreamCodecs;
   std::vector<const AVCodec*> ForcedDecoders;
+  // The file on disk (not known for other protocols); no output may be it.
+  platform::TFileIdentity Identity;
   // Run state.
   int FirstStream = 0;  // index of its first entry in the input-stream table
   bool Eof = false;
   bool NoPacket = false;
+  // End of the furthest packet read, µs from the file's start; kNoTime
+  // before the first packet with a time.
+  int64_t ReadEnd = kNoTime;
 };
 
 // One stream of an input file, in file order over all files.
@@ -79,6 +85,13 @@ struct TOutputFile {
   bool IoOpen = false;       // byte stream opened by us (closed on release)
   bool HeaderWritten = false;
   bool TrailerWritten = false;
+  // The trailer went out without an error and the file holds packets: the
+  // file is kept when the task is released. Any other output that the task
+  // created is removed then, so a failure leaves no partial file.
+  bool Complete = false;
+  // The file this output created on disk (not known for other protocols);
+  // only that very file is ever removed.
+  platform::TFileIdentity Created;
   AVDictionary* MuxerOptions = nullptr;  // muxer private options for the header
 };
 
@@ -99,6 +112,7 @@ struct TOutputStream {
   int SourceIndex = -1;  // input-stream table index
   int SyncIndex = -1;
   int64_t FrameNumber = 0;  // frames (packets) written
+  int64_t PacketsMuxed = 0;  // packets the muxer accepted
   double SyncOpts = 0;      // frames or samples written, in encoder time-base units
   // Bitstream filters: the chain taken from the option state, and the
   // contexts made from it once the stream's parameters are known.

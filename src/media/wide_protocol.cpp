@@ -119,6 +119,18 @@ bool IsWideLibraryName(const std::string& libraryName) {
          libraryName.compare(0, kPrefixLength, kWideProtocolPrefix) == 0;
 }
 
+std::string DiskPathOfLibraryName(const std::string& libraryName) {
+  if (IsWideLibraryName(libraryName)) return libraryName.substr(kPrefixLength);
+  if (libraryName.compare(0, 5, "file:") == 0) return libraryName.substr(5);
+  const size_t colon = libraryName.find(':');
+  if (colon != std::string::npos) {
+    const std::string probe = ":" + libraryName.substr(0, colon) + ":";
+    if (std::strstr(kPassedPrefixes, probe.c_str()) || libraryName.find("://") != std::string::npos)
+      return std::string();
+  }
+  return libraryName;
+}
+
 std::wstring FromLibraryFileName(const std::string& name) {
   if (IsWideLibraryName(name)) return Widen(name.substr(kPrefixLength));
   return platform::FromLocale(name);

@@ -34,6 +34,10 @@ std::wstring FromLibraryFileName(const std::string& name);
 // True when the library name takes the wide road (prefix plus at least one byte).
 bool IsWideLibraryName(const std::string& libraryName);
 
+// The path on disk behind a library name (the file's own bytes), or "" for
+// names of other protocols ("pipe:", URLs).
+std::string DiskPathOfLibraryName(const std::string& libraryName);
+
 // Like avformat_open_input (returns its result; *ctx may be preallocated,
 // for example with interrupt_callback set). A wide name that cannot be
 // opened gives AVERROR(ENOENT) and frees a preallocated *ctx, as the

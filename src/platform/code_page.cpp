@@ -13,8 +13,16 @@ bool IsUtf8Charset(const std::string& cs) {
   return strcasecmp(cs.c_str(), "UTF-8") == 0 || strcasecmp(cs.c_str(), "UTF8") == 0;
 }
 
+// A byte that is not valid UTF-8 rides in wide text as U+DC80 + byte (the
+// "surrogate escape" convention) and turns back into that byte, so that a
+// file name on disk survives the way through wide text whatever its bytes.
+constexpr uint32_t kEscapeBase = 0xDC00;
+bool IsEscapedByte(uint32_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
 void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
+  if (IsEscapedByte(c)) {
+    out += char(c - kEscapeBase);
+  } else if (c < 0x80) {
     out += char(c);
   } else if (c < 0x800) {
     out += char(0xC0 | (c >> 6));
@@ -34,7 +42,7 @@ void AppendUtf8(std::string& out, uint32_t c) {
 }
 
 // Decodes UTF-8; returns false when some bytes were not valid (they become
-// U+FFFD).
+// escaped bytes, see above).
 bool DecodeUtf8(const std::string& in, std::wstring& out) {
   bool valid = true;
   out.clear();
@@ -59,7 +67,7 @@ bool DecodeUtf8(const std::string& in, std::wstring& out) {
       extra = 3;
       c = b & 0x07;
     } else {
-      out += wchar_t(0xFFFD);
+      out += wchar_t(kEscapeBase + b);
       valid = false;
       ++i;
       continue;
@@ -77,11 +85,12 @@ bool DecodeUtf8(const std::string& in, std::wstring& out) {
       }
       c = (c << 6) | (t & 0x3F);
     }
-    // Overlong forms and values beyond Unicode are invalid too.
+    // Overlong forms, surrogates and values beyond Unicode are invalid too
+    // (an encoded surrogate would come back as an escaped byte).
     static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (ok && (c < kMin[extra] || c > 0x10FFFF)) ok = false;
+    if (ok && (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
     if (!ok) {
-      out += wchar_t(0xFFFD);
+      out += wchar_t(kEscapeBase + b);
       valid = false;
       ++i;
       continue;
@@ -206,9 +215,8 @@ std::wstring FromLocale(const std::string& text) {
     DecodeUtf8(utf8, wide);
     return wide;
   }
-  if (DecodeUtf8(text, wide)) return wide;
-  wide.clear();
-  for (char c : text) wide += wchar_t(static_cast<unsigned char>(c));
+  // Not in the charset: UTF-8 as far as it is, escaped bytes elsewhere.
+  DecodeUtf8(text, wide);
   return wide;
 }
 

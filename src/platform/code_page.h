@@ -7,7 +7,9 @@
 
 namespace platform {
 
-// UTF-8 <-> wide. Invalid UTF-8 bytes become U+FFFD.
+// UTF-8 <-> wide. A byte that is not valid UTF-8 (a GBK file name from an
+// old archive, say) becomes U+DC80 + byte and turns back into the same byte,
+// so every byte string survives the round trip.
 std::string Utf8(const std::wstring& text);
 std::wstring Widen(const std::string& utf8);
 
@@ -21,8 +23,8 @@ bool ToLocale(const std::wstring& text, std::string& out);
 std::string ToLocale(const std::wstring& text);
 
 // Locale 8-bit -> wide. Bytes that are not valid in the charset are taken
-// as UTF-8 when the whole text is valid UTF-8 (file names on disk usually
-// are), else one character per byte.
+// as UTF-8 (file names on disk usually are), and as escaped bytes where
+// they are not UTF-8 either.
 std::wstring FromLocale(const std::string& text);
 
 }  // namespace platform

@@ -137,6 +137,17 @@ bool IsExistingFile(const std::string& path) {
 
 bool IsExistingFile(const std::wstring& path) { return IsExistingFile(Utf8(path)); }
 
+TFileIdentity FileIdentity(const std::string& path) {
+  TFileIdentity identity;
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return identity;
+  identity.Known = true;
+  identity.Regular = S_ISREG(st.st_mode);
+  identity.Device = uint64_t(st.st_dev);
+  identity.Inode = uint64_t(st.st_ino);
+  return identity;
+}
+
 bool IsExistingFolder(const std::string& path) {
   struct stat st;
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -62,6 +62,20 @@ bool IsExistingFile(const std::string& path);
 bool IsExistingFile(const std::wstring& path);
 bool IsExistingFolder(const std::string& path);
 
+// What a path names on disk, symbolic links followed: two paths name the
+// same file (hard links, bind mounts, other spellings) exactly when their
+// identities are equal. Known is false when the path names nothing.
+struct TFileIdentity {
+  bool Known = false;
+  bool Regular = false;  // a plain file (not a pipe, socket, device or folder)
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool SameFileAs(const TFileIdentity& other) const {
+    return Known && other.Known && Device == other.Device && Inode == other.Inode;
+  }
+};
+TFileIdentity FileIdentity(const std::string& path);
+
 // The file's full 64-bit size, or -1 unless the path names an existing file.
 int64_t FileSizeOnDisk(const std::string& path);
 int64_t FileSizeOnDisk(const std::wstring& path);

@@ -32,7 +32,7 @@ std::string ChildHome() {
   return home;
 }
 
-TProgram::TProgram(const std::vector<std::string>& args, const TEnvironment& env) {
+TProgram::TProgram(const std::vector<std::string>& args, const TEnvironment& env, TStdout stdoutKind) {
   const std::string base = testsupport::TempPath("run" + std::to_string(++gRun));
   outPath_ = base + ".out";
   errPath_ = base + ".err";
@@ -62,18 +62,25 @@ TProgram::TProgram(const std::vector<std::string>& args, const TEnvironment& env
   for (std::string& arg : argText) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
+  int pipeEnds[2] = {-1, -1};
+  if (stdoutKind == soClosedPipe && pipe(pipeEnds) != 0) return;
   pid_ = fork();
   if (pid_ == 0) {
-    const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out =
+        stdoutKind == soClosedPipe ? pipeEnds[1] : open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (pipeEnds[0] >= 0) close(pipeEnds[0]);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  // Nobody reads what the child writes to the pipe.
+  if (pipeEnds[0] >= 0) close(pipeEnds[0]);
+  if (pipeEnds[1] >= 0) close(pipeEnds[1]);
 }
 
 TProgram::~TProgram() {

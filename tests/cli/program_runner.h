@@ -19,10 +19,16 @@ struct TProgramResult {
 // Environment changes for the child; an empty value removes the variable.
 using TEnvironment = std::map<std::string, std::string>;
 
+// How the child's standard output is connected.
+enum TStdout {
+  soFile,       // a file, read back by OutputSoFar() and Wait()
+  soClosedPipe  // a pipe whose reading end is already closed (" | head")
+};
+
 // A running child; Wait() collects it.
 class TProgram {
  public:
-  TProgram(const std::vector<std::string>& args, const TEnvironment& env = {});
+  TProgram(const std::vector<std::string>& args, const TEnvironment& env = {}, TStdout stdoutKind = soFile);
   ~TProgram();
   pid_t Pid() const { return pid_; }
   // What it printed to standard output so far.

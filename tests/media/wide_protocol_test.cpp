@@ -207,3 +207,15 @@ TEST(WideProtocol, FromLibraryFileNameNeedsPrefixAndAtLeastOneByte) {
   EXPECT_EQ(FromLibraryFileName("unicode:utf8:"), L"unicode:utf8:");
   EXPECT_FALSE(IsWideLibraryName("unicode:utf8:"));
 }
+
+// The file behind a library name, for the checks that compare files on
+// disk: other protocols name none.
+TEST(WideProtocol, DiskPathOfLibraryNameIsTheFileOrNothing) {
+  EXPECT_EQ(DiskPathOfLibraryName("unicode:utf8:/tmp/\xB2\xE2.avi"), "/tmp/\xB2\xE2.avi");
+  EXPECT_EQ(DiskPathOfLibraryName("/tmp/a.avi"), "/tmp/a.avi");
+  EXPECT_EQ(DiskPathOfLibraryName("file:/tmp/a.avi"), "/tmp/a.avi");
+  EXPECT_EQ(DiskPathOfLibraryName("pipe:1"), "");
+  EXPECT_EQ(DiskPathOfLibraryName("http://host/a.avi"), "");
+  EXPECT_EQ(DiskPathOfLibraryName("udp:1234"), "");
+  EXPECT_EQ(DiskPathOfLibraryName("C:/odd.avi"), "C:/odd.avi");
+}
