@@ -228,7 +228,8 @@ TBitmap* TCustomPlayer::CurrentFrame(int64_t& pts) {
   TVideoPicture* vp;
   {
     std::lock_guard<std::mutex> guard(is->pictLock);
-    vp = &is->pictq[size_t(is->pictqRindex)];
+    // The picture on the screen; before the first one, the next to show.
+    vp = &is->pictq[size_t(is->shownSinceFlush && is->shownIndex >= 0 ? is->shownIndex : is->pictqRindex)];
     pts = int64_t(vp->pts * 1000000.0 + 0.5) - is->startTime;
   }
   std::lock_guard<std::mutex> pixels(vp->pixelLock);

@@ -49,7 +49,7 @@ void TCustomPlayer::VideoThread(TPlayback* is) {
       is->seekDone = false;
       is->pausedBeforeSeek = false;
     }
-    pts *= av_q2d(is->videoSt->time_base);
+    if (!std::isnan(pts)) pts *= av_q2d(is->videoSt->time_base);
     const int queued = QueuePicture(is, frame, pts, frame->pkt_pos);
     lib::av_frame_unref(frame);
     if (queued < 0) break;
@@ -71,7 +71,8 @@ void TCustomPlayer::VideoThread(TPlayback* is) {
   is->toYuv420 = nullptr;
 }
 
-// 1 with a picture to show in frame (pts in stream time base units), 0 when
+// 1 with a picture to show in frame (pts in stream time base units, NAN when
+// unknown), 0 when
 // nothing is to be shown yet, -1 when the queue was aborted.
 int TCustomPlayer::GetVideoFrame(TPlayback* is, AVFrame* frame, AVPacket* pkt, double& pts) {
   AVCodecContext* ctx = is->videoCtx;
@@ -93,7 +94,7 @@ int TCustomPlayer::GetVideoFrame(TPlayback* is, AVFrame* frame, AVPacket* pkt, d
       else if (frame->pts != AV_NOPTS_VALUE)
         pts = double(frame->pts);
       else
-        pts = 0;
+        pts = NAN;  // unknown: the picture follows the video clock
       std::lock_guard<std::mutex> guard(is->pictLock);
       is->skipCounter += 1;
       if (is->skipCounter >= is->skipFactor) {
@@ -170,7 +171,9 @@ static AVFrame* PlanarPicture(TPlayback* is, const AVFrame* frame) {
 }
 
 int TCustomPlayer::QueuePicture(TPlayback* is, AVFrame* frame, double pts, int64_t pos) {
-  if (pts != 0)
+  // A picture without a time follows the clock. A time of 0 is a real time
+  // (the first picture after a seek to the start), not a missing one.
+  if (!std::isnan(pts))
     is->videoClock = pts;
   else
     pts = is->videoClock;

@@ -3,6 +3,7 @@
 // it is due (dropping late ones), and the display rectangle.
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 #include "player/player.h"
 
@@ -78,7 +79,11 @@ int TCustomPlayer::OpenSurface(TPlayback* is, bool force) {
     lib::SDL_SetWindowSize(window_, width, height);
   }
   if (window_ && !renderer_) {
-    renderer_ = lib::SDL_CreateRenderer(window_, -1, 0);
+    // Drivers without a screen have no accelerated renderer; asking for one
+    // anyway costs a failed attempt (and the memory it leaves behind).
+    const char* driver = lib::SDL_GetCurrentVideoDriver();
+    const bool headless = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+    if (!headless) renderer_ = lib::SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = lib::SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   }
   if (!renderer_) {
