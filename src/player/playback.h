@@ -115,8 +115,9 @@ struct TPlayback {
   bool imageSequence = false;
   bool captureInput = false;
 
-  // ---- streams (fixed while the streams are open)
-  int audioStream = -1, videoStream = -1, subtitleStream = -1;
+  // ---- streams (fixed while the streams are open; the indices are read by
+  // the play thread while the read thread closes the streams)
+  std::atomic<int> audioStream{-1}, videoStream{-1}, subtitleStream{-1};
   AVStream* audioSt = nullptr;
   AVStream* videoSt = nullptr;
   AVStream* subtitleSt = nullptr;

@@ -185,6 +185,8 @@ void TCustomPlayer::ShowPicture(TPlayback* is) {
     ShowWaveform(is);
     return;
   }
+  // Nothing to show (DisableDisplay, or sound without the waveform): no surface either.
+  if (!is->hasVideo) return;
   if (!renderer_ && OpenSurface(is, false) < 0) return;
   TVideoPicture* vp;
   {

@@ -29,6 +29,9 @@ class TPlayerTestAccess {
   static bool Pop(TCustomPlayer& p, int& kind, TPlayState& state, int64_t& pos) {
     return p.PopNotification(kind, state, pos);
   }
+  static void AudioCallback(TPlayback* is, uint8_t* stream, int len) {
+    TCustomPlayer::AudioCallback(is, stream, len);
+  }
 };
 
 struct FileOpenRecord {

@@ -2,6 +2,8 @@
 // (events, states, snapshots) while files open, play, pause, seek and stop.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 #include <thread>
 
 #include "player_fixture.h"
@@ -204,4 +206,35 @@ TEST_F(PlayerTest, FailuresAreRecorded) {
   player->SetDisableVideo(true);
   EXPECT_FALSE(Open(ShortVideo(), false));
   EXPECT_NE(player->LastErrMsg().find(": could not open codecs, no stream to play."), std::string::npos);
+}
+
+TEST_F(PlayerTest, HookedPicturesComeBackAsTheHandlerDrewThem) {
+  player->SetHook(true);
+  std::atomic<int> calls{0};
+  player->SetOnHook([&](void*, TBitmap* bmp, int64_t) {
+    ++calls;
+    // A grey picture: survives the way back to the picture's format.
+    for (int y = 0; y < bmp->Height(); ++y) std::memset(bmp->Scanline(y), 128, size_t(bmp->Width()) * 3);
+  });
+  ASSERT_TRUE(Open(PictureVideo(), true)) << player->LastErrMsg();
+  ASSERT_TRUE(WaitFor([&] { return HasState(psPause); }));
+  EXPECT_GE(calls.load(), 2);
+  TBitmap* bmp = player->Snapshot();
+  ASSERT_EQ(bmp->Width(), 320);
+  for (int y : {0, 120, 239})
+    for (int x : {0, 160, 319})
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(bmp->Scanline(y)[x * 3 + c], 128, 8) << x << "," << y;
+  player->Stop(true);
+
+  // A handler that fails leaves the picture as it was decoded.
+  player->SetOnHook([](void*, TBitmap*, int64_t) { throw std::runtime_error("broken hook"); });
+  const std::string path = PictureVideo();
+  ASSERT_TRUE(Open(path, true)) << player->LastErrMsg();
+  ASSERT_TRUE(WaitFor([&] { return CountState(psPause) == 2; }));
+  int64_t pts = -1;
+  bmp = player->CurrentFrame(pts);
+  int w = 0, h = 0;
+  const auto expected = DecodedAt(path, pts, &w, &h);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_LT(MeanDifference(*bmp, expected, w, h), 2.0);
 }
