@@ -200,7 +200,9 @@ void TCustomPlayer::TogglePlaybackPause() {
     {
       std::lock_guard<std::mutex> guard(is->pictLock);
       const double now = NowSeconds();
-      const double shift = now + is->currentPtsDrift - is->currentPts;
+      // The pause lasted from the picture on the screen until now; before the
+      // first picture nothing was timed yet and nothing moves.
+      const double shift = is->shownSinceFlush ? now + is->currentPtsDrift - is->currentPts : 0;
       is->frameTimer += shift;
       // Pictures queued before the pause are due as much later.
       for (int i = 0; i < is->pictqSize; ++i)

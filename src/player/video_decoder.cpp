@@ -59,7 +59,8 @@ void TCustomPlayer::VideoThread(TPlayback* is) {
     if (is->openedPaused != 0) {
       if (is->openedPaused > 1) {
         is->openedPaused = 0;
-        SetState(psPause);
+        // Unless the application resumed meanwhile.
+        if (is->paused) SetState(psPause);
       } else {
         ++is->openedPaused;
       }

@@ -80,10 +80,13 @@ int TCustomPlayer::OpenSurface(TPlayback* is, bool force) {
   }
   if (window_ && !renderer_) {
     // Drivers without a screen have no accelerated renderer; asking for one
-    // anyway costs a failed attempt (and the memory it leaves behind).
+    // anyway costs a failed attempt (and the memory it leaves behind). The
+    // host's window keeps the visual its toolkit chose, and the panel is
+    // small: it is drawn in software rather than through a GL context
+    // forced onto a window we do not own.
     const char* driver = lib::SDL_GetCurrentVideoDriver();
     const bool headless = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
-    if (!headless) renderer_ = lib::SDL_CreateRenderer(window_, -1, 0);
+    if (!headless && !windowFromHost_) renderer_ = lib::SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = lib::SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   }
   if (!renderer_) {

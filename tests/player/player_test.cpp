@@ -238,3 +238,14 @@ TEST_F(PlayerTest, HookedPicturesComeBackAsTheHandlerDrewThem) {
   ASSERT_FALSE(expected.empty());
   EXPECT_LT(MeanDifference(*bmp, expected, w, h), 2.0);
 }
+
+TEST_F(PlayerTest, ResumingBeforeTheFirstPictureStillPlays) {
+  // The application may resume before the paused opening has shown anything.
+  ASSERT_TRUE(Open(PictureVideo(), true)) << player->LastErrMsg();
+  player->Resume();
+  ASSERT_TRUE(WaitFor([&] { return player->Statistics().picturesShown > 5; }));
+  const auto states = States();
+  ASSERT_FALSE(states.empty());
+  EXPECT_NE(states.back(), psPause);
+  EXPECT_EQ(CountState(psResume), 1);
+}
