@@ -26,8 +26,9 @@ bool TCustomPlayer::OpenAudioOutput(TPlayback* is) {
   is->audioChannels = channels;
   is->audioPkt = lib::av_packet_alloc();
   is->audioFrame = lib::av_frame_alloc();
-  SDL_AudioDeviceID dev =
-      is->audioPkt && is->audioFrame && wanted.freq > 0 ? lib::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0) : 0;
+  SDL_AudioDeviceID dev = is->audioPkt && is->audioFrame && wanted.freq > 0
+                              ? lib::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0)
+                              : 0;
   if (!dev) {
     Log(this, llError, std::string("SDL_OpenAudio() failed: ") + lib::SDL_GetError());
     lib::av_packet_free(&is->audioPkt);
@@ -143,9 +144,9 @@ int TCustomPlayer::ConvertAudioFrame(TPlayback* is, AVFrame* frame) {
     lib::swr_free(&is->swr);
     AVChannelLayout outLayout{};
     lib::av_channel_layout_default(&outLayout, is->audioChannels);
-    const int made = lib::swr_alloc_set_opts2(&is->swr, &outLayout, AV_SAMPLE_FMT_S16, is->audioRate,
-                                              &frame->ch_layout, AVSampleFormat(frame->format),
-                                              frame->sample_rate, 0, nullptr);
+    const int made =
+        lib::swr_alloc_set_opts2(&is->swr, &outLayout, AV_SAMPLE_FMT_S16, is->audioRate, &frame->ch_layout,
+                                 AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
     lib::av_channel_layout_uninit(&outLayout);
     if (made < 0 || lib::swr_init(is->swr) < 0) {
       const char* from = lib::av_get_sample_fmt_name(AVSampleFormat(frame->format));
@@ -165,8 +166,8 @@ int TCustomPlayer::ConvertAudioFrame(TPlayback* is, AVFrame* frame) {
   lib::av_fast_malloc(&is->audioBuf1, &is->audioBuf1Size, need);
   if (!is->audioBuf1) return -1;
   uint8_t* out[1] = {is->audioBuf1};
-  const int converted = lib::swr_convert(is->swr, out, outSamples, const_cast<const uint8_t**>(frame->extended_data),
-                                         frame->nb_samples);
+  const int converted = lib::swr_convert(
+      is->swr, out, outSamples, const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
   if (converted < 0) {
     Log(this, llError, "av_audio_convert() failed");
     return -1;

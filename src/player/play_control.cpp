@@ -120,7 +120,9 @@ bool TCustomPlayer::HandleWindowEvents(TPlayback* is) {
   return false;
 }
 
-void TCustomPlayer::DeferLog(TLogLevel level, const std::string& text) { deferredLog_.emplace_back(level, text); }
+void TCustomPlayer::DeferLog(TLogLevel level, const std::string& text) {
+  deferredLog_.emplace_back(level, text);
+}
 
 void TCustomPlayer::FlushDeferredLog() {
   std::vector<std::pair<TLogLevel, std::string>> lines;
@@ -161,9 +163,22 @@ void TCustomPlayer::JoinFinishedThreads() {
     WaitEvent(playThreadRunning_, -1, 10, nullptr);
     playThread_.join();
   }
-  if (notifyThread_.joinable()) {
-    WaitEvent(notifyThreadEnded_, -1, 10, nullptr);
-    notifyThread_.join();
+  // Inside one of our handlers its notification thread waits for us: it is
+  // joined later, by a Stop or Open outside the handlers or the destructor.
+  if (notifier_->thread.joinable()) {
+    lingering_.push_back(std::move(notifier_));
+    notifier_ = std::make_unique<TNotifier>();
+  }
+  const bool insideHandler = handlerDepth_ > 0;
+  for (auto it = lingering_.begin(); it != lingering_.end();) {
+    TNotifier& n = **it;
+    if (insideHandler && !n.ended.IsSet()) {
+      ++it;
+      continue;
+    }
+    WaitEvent(n.ended, -1, 10, nullptr);
+    n.thread.join();
+    it = lingering_.erase(it);
   }
   delete retired_.exchange(nullptr);
 }
@@ -272,36 +287,47 @@ void TCustomPlayer::UpdatePosition(TPlayback* is) {
 // ------------------------------------------------------- notification queue
 
 void TCustomPlayer::PushNotification(int kind, TPlayState state, int64_t position) {
-  std::lock_guard<std::mutex> guard(notifyLock_);
+  TNotifier& n = *notifier_;
+  std::lock_guard<std::mutex> guard(n.lock);
   const TNotification entry{kind, state, position};
-  const int newest = (notifyWrite_ + kNotifyQueueSize - 1) % kNotifyQueueSize;
-  if (notifyRead_ != notifyWrite_ && notifyQueue_[newest].kind == kind) {
-    notifyQueue_[newest] = entry;
+  const int newest = (n.write + kNotifyQueueSize - 1) % kNotifyQueueSize;
+  if (n.read != n.write && n.queue[newest].kind == kind) {
+    n.queue[newest] = entry;
   } else {
-    notifyQueue_[notifyWrite_] = entry;
-    notifyWrite_ = (notifyWrite_ + 1) % kNotifyQueueSize;
-    if (notifyWrite_ == notifyRead_) notifyRead_ = (notifyRead_ + 1) % kNotifyQueueSize;  // the oldest is lost
+    n.queue[n.write] = entry;
+    n.write = (n.write + 1) % kNotifyQueueSize;
+    if (n.write == n.read) n.read = (n.read + 1) % kNotifyQueueSize;  // the oldest is lost
   }
-  queueNotEmpty_.Set();
+  n.notEmpty.Set();
 }
 
-bool TCustomPlayer::PopNotification(int& kind, TPlayState& state, int64_t& position) {
-  std::lock_guard<std::mutex> guard(notifyLock_);
-  if (notifyRead_ == notifyWrite_) return false;
-  const TNotification& entry = notifyQueue_[notifyRead_];
+bool TCustomPlayer::PopNotification(TNotifier& n, int& kind, TPlayState& state, int64_t& position) {
+  std::lock_guard<std::mutex> guard(n.lock);
+  if (n.read == n.write) return false;
+  const TNotification& entry = n.queue[n.read];
   kind = entry.kind;
   state = entry.state;
   position = entry.position;
-  notifyRead_ = (notifyRead_ + 1) % kNotifyQueueSize;
-  if (notifyRead_ == notifyWrite_) queueNotEmpty_.Reset();
+  n.read = (n.read + 1) % kNotifyQueueSize;
+  if (n.read == n.write) n.notEmpty.Reset();
   return true;
 }
 
-void TCustomPlayer::NotifyThread() {
+void TCustomPlayer::NotifyThread(TNotifier* n) {
   auto raise = [this](const std::function<void()>& fn) {
+    auto counted = [this, &fn] {
+      ++handlerDepth_;
+      try {
+        fn();
+      } catch (...) {
+        --handlerDepth_;
+        throw;
+      }
+      --handlerDepth_;
+    };
     try {
       if (triggerInMainThread_)
-        platform::CallInMainThread(fn);
+        platform::CallInMainThread(counted);
       else
         fn();
     } catch (const std::exception& e) {
@@ -312,7 +338,7 @@ void TCustomPlayer::NotifyThread() {
     int kind;
     TPlayState state;
     int64_t position;
-    while (PopNotification(kind, state, position)) {
+    while (PopNotification(*n, kind, state, position)) {
       if (kind == 1 && onPosition_ && !destroying_) {
         raise([&] { onPosition_(this, position); });
       } else if (kind == 2) {
@@ -320,10 +346,10 @@ void TCustomPlayer::NotifyThread() {
         if (state == psStop) kind = 3;
       }
       if (kind == 3) {
-        notifyThreadEnded_.Set();
+        n->ended.Set();
         return;
       }
     }
-    queueNotEmpty_.Wait();
+    n->notEmpty.Wait();
   }
 }

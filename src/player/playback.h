@@ -62,16 +62,16 @@ enum TPlayEventCode : int {
 // play thread only; the frame carries the picture's pixels (planar 4:2:0).
 struct TVideoPicture {
   // guarded by pictLock
-  double pts = 0;     // presentation time, seconds
-  double target = 0;  // wall-clock time (seconds) at which it is due
-  int64_t pos = -1;   // byte position of its packet
+  double pts = 0;             // presentation time, seconds
+  double target = 0;          // wall-clock time (seconds) at which it is due
+  int64_t pos = -1;           // byte position of its packet
   int width = 0, height = 0;  // texture size (even)
   bool allocated = false;
   AVRational sampleAspect{0, 1};
 
-  std::mutex pixelLock;          // taken after pictLock or alone
-  AVFrame* frame = nullptr;      // guarded by pixelLock
-  bool uploaded = false;         // guarded by pixelLock: the texture holds frame
+  std::mutex pixelLock;            // taken after pictLock or alone
+  AVFrame* frame = nullptr;        // guarded by pixelLock
+  bool uploaded = false;           // guarded by pixelLock: the texture holds frame
   SDL_Texture* texture = nullptr;  // play thread only (made and freed there)
 };
 
@@ -90,10 +90,10 @@ struct TPlayback {
   TCustomPlayer* owner = nullptr;
 
   // ---- threads (started and joined as their owners say)
-  std::thread readThread;     // joined by ClosePlayback / the opener
-  std::thread refreshThread;  // joined by ClosePlayback
-  std::thread videoThread;    // joined by the read thread when it closes the stream
-  std::thread subtitleThread; // likewise
+  std::thread readThread;      // joined by ClosePlayback / the opener
+  std::thread refreshThread;   // joined by ClosePlayback
+  std::thread videoThread;     // joined by the read thread when it closes the stream
+  std::thread subtitleThread;  // likewise
 
   // ---- control, written by the main thread and polled by the others
   std::atomic<bool> abortRequest{false};
@@ -110,8 +110,8 @@ struct TPlayback {
   // ---- input (read thread; fixed once openStatus is 1)
   AVFormatContext* ic = nullptr;
   std::wstring fileName;
-  int64_t startTime = 0;   // µs, 0 when unknown
-  int64_t duration = -1;   // µs, -1 when unknown
+  int64_t startTime = 0;  // µs, 0 when unknown
+  int64_t duration = -1;  // µs, -1 when unknown
   bool imageSequence = false;
   bool captureInput = false;
 
@@ -133,8 +133,8 @@ struct TPlayback {
   // ---- audio (SDL audio thread, see player/audio_output.cpp)
   SDL_AudioDeviceID audioDevice = 0;
   int audioRate = 0, audioChannels = 0;
-  uint8_t* audioBuf = nullptr;     // the current buffer (converted or silence)
-  uint8_t* audioBuf1 = nullptr;    // converted samples (av_malloc, grows)
+  uint8_t* audioBuf = nullptr;   // the current buffer (converted or silence)
+  uint8_t* audioBuf1 = nullptr;  // converted samples (av_malloc, grows)
   unsigned audioBuf1Size = 0;
   uint8_t silence[kSilenceBytes] = {};
   std::atomic<int> audioBufSize{0};   // bytes
@@ -154,9 +154,9 @@ struct TPlayback {
   std::array<TVideoPicture, kPictureQueueSize> pictq;
   std::mutex pictLock;
   std::condition_variable pictCond;
-  int pictqSize = 0;     // guarded by pictLock
-  int pictqRindex = 0;   // guarded by pictLock
-  int pictqWindex = 0;   // guarded by pictLock
+  int pictqSize = 0;    // guarded by pictLock
+  int pictqRindex = 0;  // guarded by pictLock
+  int pictqWindex = 0;  // guarded by pictLock
   // Timing, guarded by pictLock.
   double frameTimer = 0;
   double frameLastPts = 0;

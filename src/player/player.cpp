@@ -125,9 +125,12 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TScreenHandle screenHandl
   }
   RaiseFileOpen();
 
-  notifyThreadEnded_.Reset();
+  if (notifier_->thread.joinable()) {
+    lingering_.push_back(std::move(notifier_));
+    notifier_ = std::make_unique<TNotifier>();
+  }
   playThreadRunning_.Reset();
-  notifyThread_ = std::thread([this] { NotifyThread(); });
+  notifier_->thread = std::thread([this, n = notifier_.get()] { NotifyThread(n); });
   playThread_ = std::thread([this] { PlayThread(); });
   return true;
 }

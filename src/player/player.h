@@ -137,6 +137,8 @@ class TCustomPlayer : public TFFBaseComponent {
   std::vector<uint32_t> PresentedPixels(int& width, int& height) const;
 
  protected:
+  struct TNotifier;
+
   // ---- player.cpp
   void SetLastErrMsg(const std::string& text);
   void RecordError(const std::string& text);  // LastErrMsg and the log
@@ -196,9 +198,9 @@ class TCustomPlayer : public TFFBaseComponent {
   void WaitForStop();
   void ClosePlayback();
   void JoinFinishedThreads();
-  void NotifyThread();
+  void NotifyThread(TNotifier* n);
   void PushNotification(int kind, TPlayState state, int64_t position);
-  bool PopNotification(int& kind, TPlayState& state, int64_t& position);
+  bool PopNotification(TNotifier& n, int& kind, TPlayState& state, int64_t& position);
   void DeferLog(TLogLevel level, const std::string& text);
   void FlushDeferredLog();
 
@@ -233,34 +235,45 @@ class TCustomPlayer : public TFFBaseComponent {
   std::atomic<TPlayback*> playback_{nullptr};
   bool openingDisableVideo_ = false;  // DisableVideo as this Open sees it
   TScreenHandle screenHandle_ = 0;
-  bool sdlInitialised_ = false;   // main thread
-  bool audioInitialised_ = false; // main thread; SDL's audio part could start
-  std::string audioInitError_;    // main thread; why it could not
+  bool sdlInitialised_ = false;    // main thread
+  bool audioInitialised_ = false;  // main thread; SDL's audio part could start
+  std::string audioInitError_;     // main thread; why it could not
   std::atomic<bool> destroying_{false};
   // A closed playback's record, freed by the main thread once the play
   // thread has ended, so the main thread's operations never see it freed.
   std::atomic<TPlayback*> retired_{nullptr};
   std::thread playThread_;
-  std::thread notifyThread_;
   platform::Event seekDoneEvent_{true};
   platform::Event frameDecodedEvent_{true};
   platform::Event playThreadRunning_{true};
-  platform::Event notifyThreadEnded_{true};
   TPlayEvents events_;
   std::atomic<int64_t> lastPositionReported_{INT64_MIN};
   TPlayStatistics lastStatistics_;  // guarded by errLock_; of the playback that ended last
 
-  // Notification queue: a ring of 10, holding at most 9.
+  // Notification queue: a ring of 10, holding at most 9, and the thread
+  // that delivers it; one per playback. A handler on the main thread may
+  // stop the playback (and open the next file) while its own notification
+  // thread waits for it to return, so an ended playback's notifier lingers
+  // until that thread has finished, and the next playback gets a new one.
   static constexpr int kNotifyQueueSize = 10;
   struct TNotification {
     int kind = 0;  // 1 position, 2 state, 3 end of notifications
     TPlayState state = psPlay;
     int64_t position = 0;
   };
-  std::mutex notifyLock_;
-  TNotification notifyQueue_[kNotifyQueueSize];  // guarded by notifyLock_
-  int notifyRead_ = 0, notifyWrite_ = 0;          // guarded by notifyLock_
-  platform::Event queueNotEmpty_{false};
+  struct TNotifier {
+    std::mutex lock;
+    TNotification queue[kNotifyQueueSize];  // guarded by lock
+    int read = 0, write = 0;                // guarded by lock
+    platform::Event notEmpty{false};
+    platform::Event ended{false};
+    std::thread thread;  // joined by the main thread (JoinFinishedThreads)
+  };
+  // The current notifier: replaced by Open (main thread) only while no
+  // playback thread runs; pushed to by the playback's threads.
+  std::unique_ptr<TNotifier> notifier_ = std::make_unique<TNotifier>();
+  std::vector<std::unique_ptr<TNotifier>> lingering_;  // main thread only
+  std::atomic<int> handlerDepth_{0};                   // handlers now running on the main thread
 
   // ---- display, play thread only
   SDL_Window* window_ = nullptr;
@@ -269,9 +282,9 @@ class TCustomPlayer : public TFFBaseComponent {
   bool ownWindowLogged_ = false;
   std::vector<std::pair<TLogLevel, std::string>> deferredLog_;  // play thread only
   mutable std::mutex presentedLock_;
-  std::vector<uint32_t> presented_;  // guarded by presentedLock_
+  std::vector<uint32_t> presented_;               // guarded by presentedLock_
   int presentedWidth_ = 0, presentedHeight_ = 0;  // guarded by presentedLock_
-  bool capturePresented_ = false;  // set before Open by tests
+  bool capturePresented_ = false;                 // set before Open by tests
 
   // ---- converters
   TFrameBitmapConverter snapshotConv_;  // main thread

@@ -17,9 +17,7 @@ namespace {
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Lets a blocking read inside the libraries return once the playback must end.
-int InterruptCallback(void* opaque) {
-  return static_cast<TPlayback*>(opaque)->abortRequest.load() ? 1 : 0;
-}
+int InterruptCallback(void* opaque) { return static_cast<TPlayback*>(opaque)->abortRequest.load() ? 1 : 0; }
 
 bool IsCaptureFormat(const char* name) {
   return std::strcmp(name, "vfwcap") == 0 || std::strcmp(name, "vfwcapture") == 0;
@@ -124,7 +122,8 @@ void TCustomPlayer::ReadThread(TPlayback* is) {
     if (!openingDisableVideo_) video = lib::av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (!disableAudio_) audio = lib::av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
     if (!openingDisableVideo_)
-      subtitle = lib::av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, -1, video >= 0 ? video : audio, nullptr, 0);
+      subtitle =
+          lib::av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, -1, video >= 0 ? video : audio, nullptr, 0);
     if (audio >= 0) StreamComponentOpen(is, audio);
     if (video >= 0) StreamComponentOpen(is, video);
     if (subtitle >= 0) StreamComponentOpen(is, subtitle);
@@ -149,10 +148,10 @@ void TCustomPlayer::ReadThread(TPlayback* is) {
       is->readEof = false;
     }
     const int64_t queued = is->audioq.Size() + is->videoq.Size() + is->subtitleq.Size();
-    const bool wantMore = queued <= kMaxQueueBytes &&
-                          ((is->audioStream >= 0 && is->audioq.Size() <= kMinAudioQueueBytes) ||
-                           (is->videoStream >= 0 && is->videoq.Count() <= kMinFramesQueued) ||
-                           (is->subtitleStream >= 0 && is->subtitleq.Count() <= kMinFramesQueued));
+    const bool wantMore =
+        queued <= kMaxQueueBytes && ((is->audioStream >= 0 && is->audioq.Size() <= kMinAudioQueueBytes) ||
+                                     (is->videoStream >= 0 && is->videoq.Count() <= kMinFramesQueued) ||
+                                     (is->subtitleStream >= 0 && is->subtitleq.Count() <= kMinFramesQueued));
     if (!wantMore) {
       SleepMs(10);
       continue;
@@ -341,9 +340,7 @@ void TCustomPlayer::StreamComponentClose(TPlayback* is, int index) {
   AVCodecContext* ctx = nullptr;
   if (index == is->videoStream) {
     is->videoq.Abort();
-    {
-      std::lock_guard<std::mutex> guard(is->pictLock);
-    }
+    { std::lock_guard<std::mutex> guard(is->pictLock); }
     is->pictCond.notify_all();
     if (is->videoThread.joinable()) is->videoThread.join();
     is->videoq.End();
@@ -376,7 +373,8 @@ void TCustomPlayer::StreamComponentClose(TPlayback* is, int index) {
   } else {
     return;
   }
-  if (is->ic && index >= 0 && unsigned(index) < is->ic->nb_streams) is->ic->streams[index]->discard = AVDISCARD_ALL;
+  if (is->ic && index >= 0 && unsigned(index) < is->ic->nb_streams)
+    is->ic->streams[index]->discard = AVDISCARD_ALL;
   std::lock_guard<std::mutex> guard(CodecLock());
   lib::avcodec_free_context(&ctx);
 }

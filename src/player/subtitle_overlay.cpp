@@ -88,9 +88,8 @@ void TCustomPlayer::SubtitleThread(TPlayback* is) {
     TSubPicture* sp;
     {
       std::unique_lock<std::mutex> guard(is->subLock);
-      is->subCond.wait(guard, [is] {
-        return is->subpqSize < kSubtitleQueueSize || is->subtitleq.AbortRequested();
-      });
+      is->subCond.wait(guard,
+                       [is] { return is->subpqSize < kSubtitleQueueSize || is->subtitleq.AbortRequested(); });
       if (is->subtitleq.AbortRequested()) break;
       sp = &is->subpq[size_t(is->subpqWindex)];
     }

@@ -41,7 +41,8 @@ void TCustomPlayer::RefreshThread(TPlayback* is) {
   while (!is->abortRequest) {
     if (!is->refreshPending.exchange(true)) events_.Post(kRefreshEvent, is);
     const bool waveform = is->hasAudio && is->audioDisplayMode != 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(waveform ? kWaveformRefreshPeriodMs : kRefreshPeriodMs));
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(waveform ? kWaveformRefreshPeriodMs : kRefreshPeriodMs));
   }
 }
 
@@ -73,8 +74,8 @@ int TCustomPlayer::OpenSurface(TPlayback* is, bool force) {
   }
   if (!force && renderer_ && is->surfaceWidth == width && is->surfaceHeight == height) return 0;
   if (!window_) {
-    window_ = lib::SDL_CreateWindow("FFPlayer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                    SDL_WINDOW_RESIZABLE);
+    window_ = lib::SDL_CreateWindow("FFPlayer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                    height, SDL_WINDOW_RESIZABLE);
   } else if (!windowFromHost_) {
     lib::SDL_SetWindowSize(window_, width, height);
   }
@@ -85,7 +86,8 @@ int TCustomPlayer::OpenSurface(TPlayback* is, bool force) {
     // small: it is drawn in software rather than through a GL context
     // forced onto a window we do not own.
     const char* driver = lib::SDL_GetCurrentVideoDriver();
-    const bool headless = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+    const bool headless =
+        driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
     if (!headless && !windowFromHost_) renderer_ = lib::SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = lib::SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   }
@@ -118,7 +120,8 @@ void TCustomPlayer::AllocatePicture(TPlayback* is) {
   if (vp->texture) lib::SDL_DestroyTexture(vp->texture);
   vp->texture = nullptr;
   if (renderer_ && width > 0 && height > 0)
-    vp->texture = lib::SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_YV12, SDL_TEXTUREACCESS_STREAMING, width, height);
+    vp->texture =
+        lib::SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_YV12, SDL_TEXTUREACCESS_STREAMING, width, height);
   {
     std::lock_guard<std::mutex> guard(is->pictLock);
     vp->allocated = true;  // also without a texture: the picture is then not shown

@@ -14,7 +14,8 @@ int Mod(int64_t value, int size) {
 
 }  // namespace
 
-int WaveformStart(const std::atomic<int16_t>* ring, int ringSize, int writeIndex, int delaySamples, int channels) {
+int WaveformStart(const std::atomic<int16_t>* ring, int ringSize, int writeIndex, int delaySamples,
+                  int channels) {
   int start = Mod(int64_t(writeIndex) - int64_t(delaySamples) * channels, ringSize);
   const int from = start;
   int bestScore = INT_MIN;
@@ -72,7 +73,8 @@ void TCustomPlayer::ShowWaveform(TPlayback* is) {
     if (last != 0) delay -= (lib::av_gettime() - last) * is->audioRate / 1000000;
     delay += 2 * width;
     if (delay < width) delay = width;
-    is->lastWaveStart = WaveformStart(is->sampleRing.data(), kSampleRingSize, is->sampleRingIndex, int(delay), channels);
+    is->lastWaveStart =
+        WaveformStart(is->sampleRing.data(), kSampleRingSize, is->sampleRingIndex, int(delay), channels);
   }
   lib::SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   lib::SDL_RenderClear(renderer_);

@@ -10,7 +10,8 @@
 // Where to start drawing in the sample ring (interleaved channels) so that
 // the picture stays steady: behind the write index by what SDL has not
 // played yet, moved back to a rising zero crossing.
-int WaveformStart(const std::atomic<int16_t>* ring, int ringSize, int writeIndex, int delaySamples, int channels);
+int WaveformStart(const std::atomic<int16_t>* ring, int ringSize, int writeIndex, int delaySamples,
+                  int channels);
 
 // Black area (left, top, width, height), then per channel a white bar per
 // column around the band's centre line and a white line between bands.

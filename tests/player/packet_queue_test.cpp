@@ -1,9 +1,10 @@
 // The packet queue between the reader and a decoder.
-#include <gtest/gtest.h>
+#include "player/packet_queue.h"
 
 #include <thread>
 
-#include "player/packet_queue.h"
+#include <gtest/gtest.h>
+
 #include "support/media_libraries.h"
 
 namespace {

@@ -3,8 +3,6 @@
 // calls the way the application's event loop does.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -12,6 +10,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/code_page.h"
 #include "platform/main_thread.h"
@@ -27,7 +27,7 @@ class TPlayerTestAccess {
     p.PushNotification(kind, state, pos);
   }
   static bool Pop(TCustomPlayer& p, int& kind, TPlayState& state, int64_t& pos) {
-    return p.PopNotification(kind, state, pos);
+    return p.PopNotification(*p.notifier_, kind, state, pos);
   }
   static void AudioCallback(TPlayback* is, uint8_t* stream, int len) {
     TCustomPlayer::AudioCallback(is, stream, len);
@@ -89,9 +89,7 @@ class PlayerTest : public ::testing::Test {
     std::lock_guard<std::mutex> guard(lock);
     return states;
   }
-  bool Open(const std::string& path, bool paused) {
-    return player->Open(platform::Widen(path), 0, paused);
-  }
+  bool Open(const std::string& path, bool paused) { return player->Open(platform::Widen(path), 0, paused); }
 
   std::unique_ptr<TFFPlayer> player;
   FileOpenRecord opened;

@@ -249,3 +249,26 @@ TEST_F(PlayerTest, ResumingBeforeTheFirstPictureStillPlays) {
   EXPECT_NE(states.back(), psPause);
   EXPECT_EQ(CountState(psResume), 1);
 }
+
+TEST_F(PlayerTest, HandlersMayStopAndOpenTheNextFile) {
+  // The common reaction to the end: stop, and play the next file, from
+  // inside the state handler that reported it.
+  int opened = 0;
+  player->SetOnState([&](void*, TPlayState s) {
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      states.push_back(s);
+    }
+    if (s == psEnd && opened < 2) {
+      ++opened;
+      player->Stop(true);
+      EXPECT_TRUE(Open(ShortAudio(), false)) << player->LastErrMsg();
+    }
+  });
+  ASSERT_TRUE(Open(ShortAudio(), false)) << player->LastErrMsg();
+  ASSERT_TRUE(WaitFor([&] { return CountState(psEnd) == 3; }, 30000));
+  player->Stop(true);
+  EXPECT_EQ(CountState(psStop), 3);
+  EXPECT_EQ(CountState(psPlay), 3);
+  EXPECT_EQ(States().back(), psStop);
+}

@@ -1,9 +1,9 @@
 // Subtitle palette conversion and blending, against values worked out by hand.
-#include <gtest/gtest.h>
+#include "player/subtitle_overlay.h"
 
 #include <vector>
 
-#include "player/subtitle_overlay.h"
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,10 +1,11 @@
 // The waveform drawn into a software renderer and read back.
-#include <gtest/gtest.h>
+#include "player/waveform.h"
 
 #include <array>
 #include <atomic>
 
-#include "player/waveform.h"
+#include <gtest/gtest.h>
+
 #include "support/media_libraries.h"
 
 namespace {
@@ -25,7 +26,8 @@ class WaveformTest : public ::testing::Test {
     if (surface) lib::SDL_FreeSurface(surface);
   }
   bool White(int x, int y) {
-    const uint32_t* row = reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
+    const uint32_t* row =
+        reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
     return (row[x] & 0xffffff) == 0xffffff;
   }
   bool RowWhite(int y) {
