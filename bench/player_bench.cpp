@@ -5,9 +5,8 @@
 // decoder, audio callback turns that found no sound, and process CPU time
 // per second of media. Every picture must be shown.
 //
-//   SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy quvexa_bench --benchmark_filter=Player
+//   SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy quvexa_player_bench
 #include <benchmark/benchmark.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
