@@ -272,3 +272,15 @@ TEST_F(PlayerTest, HandlersMayStopAndOpenTheNextFile) {
   EXPECT_EQ(CountState(psPlay), 3);
   EXPECT_EQ(States().back(), psStop);
 }
+
+TEST_F(PlayerTest, FilesWithSubtitlesPlayToTheEnd) {
+  // Bitmap subtitles are decoded, blended and expired; text ones decoded only.
+  for (const std::string& path : {testsupport::WithBitmapSubtitle(), testsupport::WithTextSubtitle()}) {
+    const int endsBefore = CountState(psEnd);
+    ASSERT_TRUE(Open(path, false)) << player->LastErrMsg();
+    EXPECT_GT(opened.frameWidth, 0);
+    ASSERT_TRUE(WaitFor([&] { return CountState(psEnd) > endsBefore; }, 30000)) << path;
+    player->Stop(true);
+    EXPECT_EQ(States().back(), psStop);
+  }
+}
