@@ -182,9 +182,15 @@ void TCustomPlayer::Pause() {
   SetState(psPause);
 }
 
+void TCustomPlayer::CancelOpenedPaused(TPlayback* is) {
+  std::lock_guard<std::mutex> guard(openedPausedLock_);
+  is->openedPaused = 0;
+}
+
 void TCustomPlayer::Resume() {
   TPlayback* is = playback_.load();
   if (!is || !is->paused) return;
+  CancelOpenedPaused(is);
   TogglePlaybackPause();
   SetState(psResume);
 }
@@ -192,6 +198,7 @@ void TCustomPlayer::Resume() {
 void TCustomPlayer::TogglePause() {
   TPlayback* is = playback_.load();
   if (!is) return;
+  if (is->paused) CancelOpenedPaused(is);
   TogglePlaybackPause();
   SetState(is->paused ? psPause : psResume);
 }

@@ -146,6 +146,7 @@ class TCustomPlayer : public TFFBaseComponent {
   static TPlayStatistics CollectStatistics(const TPlayback* is);
   void ResetPlaybackState();
   void RaiseFileOpen();
+  void CancelOpenedPaused(TPlayback* is);
 
   // ---- read_thread.cpp
   bool OpenPlayback(const std::wstring& fileName, bool paused);
@@ -274,6 +275,9 @@ class TCustomPlayer : public TFFBaseComponent {
   std::unique_ptr<TNotifier> notifier_ = std::make_unique<TNotifier>();
   std::vector<std::unique_ptr<TNotifier>> lingering_;  // main thread only
   std::atomic<int> handlerDepth_{0};                   // handlers now running on the main thread
+  // Orders the paused opening's psPause against Resume (a leaf: held only
+  // to count and to queue that one notification).
+  std::mutex openedPausedLock_;
 
   // ---- display, play thread only
   SDL_Window* window_ = nullptr;

@@ -57,11 +57,13 @@ void TCustomPlayer::VideoThread(TPlayback* is) {
     if (is->videoFlushSeen) frameDecodedEvent_.Set();
     is->endReported = false;
     if (is->openedPaused != 0) {
+      // Counted under the lock that Resume takes to cancel it, so psPause
+      // never follows the application's psResume.
+      std::lock_guard<std::mutex> guard(openedPausedLock_);
       if (is->openedPaused > 1) {
         is->openedPaused = 0;
-        // Unless the application resumed meanwhile.
         if (is->paused) SetState(psPause);
-      } else {
+      } else if (is->openedPaused != 0) {
         ++is->openedPaused;
       }
     }
