@@ -79,6 +79,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
     file.Ctx = ctx;
     file.FileName = fileName;
     file.LibraryName = libraryName;
+    std::lock_guard<std::mutex> guard(filesLock_);
     outputFiles_.push_back(std::move(file));
   }
   auto fail = [&](const std::string& error) {
@@ -96,6 +97,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
     }
     lib::av_dict_free(&file.MuxerOptions);
     lib::avformat_free_context(file.Ctx);
+    std::lock_guard<std::mutex> guard(filesLock_);
     outputFiles_.pop_back();
     return -1;
   };
@@ -203,6 +205,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
       shared.FileName = fileName;
       shared.LibraryName = libraryName;
       shared.Shared = true;
+      std::lock_guard<std::mutex> guard(filesLock_);
       outputFiles_.push_back(std::move(shared));
     }
   }
@@ -218,7 +221,13 @@ void TCustomFFmpeg::CloseOutputs() {
     lib::av_dict_free(&ost->EncoderOptions);
   }
   outputStreams_.clear();
-  for (TOutputFile& file : outputFiles_) {
+  // Detached first: readers on other threads see no output from here on.
+  std::vector<TOutputFile> files;
+  {
+    std::lock_guard<std::mutex> guard(filesLock_);
+    files.swap(outputFiles_);
+  }
+  for (TOutputFile& file : files) {
     if (file.Shared || !file.Ctx) continue;
     if (file.IoOpen) CloseOutputIO(file.Ctx);
     // An output that never received a byte is not left behind.
@@ -231,5 +240,4 @@ void TCustomFFmpeg::CloseOutputs() {
     lib::avformat_free_context(file.Ctx);
     file.Ctx = nullptr;
   }
-  outputFiles_.clear();
 }
