@@ -37,13 +37,25 @@ void TCustomFFmpeg::ResetTask() {
 }
 
 const AVFormatContext* TCustomFFmpeg::InputFormatContext(int fileIndex) const {
+  std::lock_guard<std::mutex> guard(filesLock_);
   if (fileIndex < 0 || fileIndex >= int(inputFiles_.size())) return nullptr;
   return inputFiles_[size_t(fileIndex)].Ctx;
 }
 
 const AVFormatContext* TCustomFFmpeg::OutputFormatContext(int fileIndex) const {
+  std::lock_guard<std::mutex> guard(filesLock_);
   if (fileIndex < 0 || fileIndex >= int(outputFiles_.size())) return nullptr;
   return outputFiles_[size_t(fileIndex)].Ctx;
+}
+
+int TCustomFFmpeg::InputCount() const {
+  std::lock_guard<std::mutex> guard(filesLock_);
+  return int(inputFiles_.size());
+}
+
+int TCustomFFmpeg::OutputCount() const {
+  std::lock_guard<std::mutex> guard(filesLock_);
+  return int(outputFiles_.size());
 }
 
 void TCustomFFmpeg::ReleaseAll() {

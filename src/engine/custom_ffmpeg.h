@@ -7,11 +7,15 @@
 // outputs), then the worker thread while it runs (Transcode, CloseCodecs,
 // ReleaseAll). The component never touches a running task's tables.
 // Every codec open/close and the stream-parameter discovery take CodecLock().
+// The input and output lists are the exception: the main thread may ask for
+// the opened files (InputFormatContext, the counts) while the worker closes
+// them at the end of its run, so filesLock_ guards the lists themselves.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,12 +97,15 @@ class TCustomFFmpeg : public TTaskRunner {
   void NewAudioStream(int outputFile);
   void NewSubtitleStream(int outputFile);
 
+  // The opened file, or nullptr; safe to ask from any thread. The context
+  // stays valid until the task closes its files: at the end of its run, or
+  // when it is reset or destroyed.
   const AVFormatContext* InputFormatContext(int fileIndex) const;
   const AVFormatContext* OutputFormatContext(int fileIndex) const;
   const std::string& LastOpenError() const { return openError_; }
 
-  int InputCount() const override { return int(inputFiles_.size()); }
-  int OutputCount() const override { return int(outputFiles_.size()); }
+  int InputCount() const override;
+  int OutputCount() const override;
 
   // ---- the run (task body) ----
   // For a stop that must not wait: the run skips draining the decoders and
@@ -179,8 +186,14 @@ class TCustomFFmpeg : public TTaskRunner {
   TOptionState opt_;
   std::unique_ptr<TOptionContext> optionContext_;
   TRunState run_;
-  std::vector<TInputFile> inputFiles_;
-  std::vector<TOutputFile> outputFiles_;
+  // Guards the membership of inputFiles_ and outputFiles_ (and TFFmpeg's
+  // probes) against readers on other threads. The thread that owns the task
+  // reads the lists without it; they change only on that thread, and the
+  // closing of the files detaches them under the lock first. Taken alone,
+  // never held while calling out.
+  mutable std::mutex filesLock_;
+  std::vector<TInputFile> inputFiles_;                         // changed under filesLock_
+  std::vector<TOutputFile> outputFiles_;                       // changed under filesLock_
   std::vector<std::unique_ptr<TOutputStream>> outputStreams_;  // creation (= file) order
   std::string openError_;
   bool join_ = false;

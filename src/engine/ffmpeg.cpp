@@ -57,17 +57,18 @@ void TFFmpeg::ClearInputOptions(int inputIndex) { Clear(inputOptions_, inputInde
 void TFFmpeg::ClearOutputOptions(int outputIndex) { Clear(outputOptions_, outputIndex); }
 
 TAVProbe& TFFmpeg::AttachProbe(int inputIndex) {
-  if (inputIndex < 0 || inputIndex >= InputCount())
-    throw std::out_of_range("no opened input to probe");
-  if (size_t(inputIndex) >= probes_.size()) probes_.resize(size_t(inputIndex) + 1);
+  if (inputIndex < 0 || inputIndex >= InputCount()) throw std::out_of_range("no opened input to probe");
   auto probe = std::make_unique<TAVProbe>();
   // The probe only reads the context; the task keeps owning it.
   probe->AttachContext(InputFiles()[size_t(inputIndex)].Ctx);
+  std::lock_guard<std::mutex> guard(filesLock_);
+  if (size_t(inputIndex) >= probes_.size()) probes_.resize(size_t(inputIndex) + 1);
   probes_[size_t(inputIndex)] = std::move(probe);
   return *probes_[size_t(inputIndex)];
 }
 
 TAVProbe* TFFmpeg::Probe(int inputIndex) const {
+  std::lock_guard<std::mutex> guard(filesLock_);
   if (inputIndex < 0 || size_t(inputIndex) >= probes_.size()) return nullptr;
   return probes_[size_t(inputIndex)].get();
 }
@@ -78,6 +79,9 @@ void TFFmpeg::ReleaseAll() {
 }
 
 void TFFmpeg::CloseProbes() {
+  // Closing a probe only forgets the attached context (and frees the
+  // probe's own decoding state): nothing here calls out.
+  std::lock_guard<std::mutex> guard(filesLock_);
   for (auto& probe : probes_)
     if (probe) probe->CloseFile();
 }
@@ -87,21 +91,21 @@ TFFmpeg* TFFmpegList::FFmpeg(int index) const {
   return dynamic_cast<TFFmpeg*>(items_[size_t(index)].get());
 }
 
-int TFFmpegList::Add(std::unique_ptr<TTaskRunner> task) {
+int TFFmpegList::Add(TTaskPtr task) {
   task->TaskIndex = Count();
   items_.push_back(std::move(task));
   return Count() - 1;
 }
 
-std::unique_ptr<TTaskRunner> TFFmpegList::Extract(int index) {
-  std::unique_ptr<TTaskRunner> task = std::move(items_[size_t(index)]);
+TFFmpegList::TTaskPtr TFFmpegList::Extract(int index) {
+  TTaskPtr task = std::move(items_[size_t(index)]);
   items_.erase(items_.begin() + index);
   for (int i = index; i < Count(); ++i) items_[size_t(i)]->TaskIndex = i;
   return task;
 }
 
-std::vector<std::unique_ptr<TTaskRunner>> TFFmpegList::TakeAll() {
-  std::vector<std::unique_ptr<TTaskRunner>> all;
+std::vector<TFFmpegList::TTaskPtr> TFFmpegList::TakeAll() {
+  std::vector<TTaskPtr> all;
   all.swap(items_);
   return all;
 }

@@ -3,8 +3,11 @@
 // probe filled from the opened input, per output the option record.
 // TFFmpegList: the component's ordered list of owned tasks.
 //
-// Threads: the records and probes are set up on the caller's thread before
-// the task starts and are not touched by the component while it runs.
+// Threads: the records are set up on the caller's thread before the task
+// starts and are not touched by the component while it runs. The probes are
+// set up the same way; the run closes them at its end, under filesLock_ like
+// the inputs they describe, so Probe() may be asked from any thread. Read a
+// probe's details while its task is not running.
 #pragma once
 
 #include <memory>
@@ -44,25 +47,31 @@ class TFFmpeg : public TCustomFFmpeg {
 
   std::vector<std::optional<TInputOptions>> inputOptions_;
   std::vector<std::optional<TOutputOptions>> outputOptions_;
-  std::vector<std::unique_ptr<TAVProbe>> probes_;
+  std::vector<std::unique_ptr<TAVProbe>> probes_;  // guarded by filesLock_
 };
 
 // Owned tasks in list order. The list holds task runners so that the
 // component's scheduling can be exercised with tasks of any kind; the
-// tasks AddTask makes are TFFmpeg objects.
+// tasks AddTask makes are TFFmpeg objects. Ownership is shared so that a
+// thread about to start or stop a task keeps it alive while it does so,
+// even when the list lets go of it meanwhile (ClearTasks from a handler);
+// the last holder destroys it.
 class TFFmpegList {
  public:
+  using TTaskPtr = std::shared_ptr<TTaskRunner>;
+
   int Count() const { return int(items_.size()); }
   bool ValidIndex(int index) const { return index >= 0 && index < Count(); }
   TTaskRunner& Task(int index) const { return *items_[size_t(index)]; }
+  const TTaskPtr& Shared(int index) const { return items_[size_t(index)]; }
   // nullptr when the task at index is not a transcoding context.
   TFFmpeg* FFmpeg(int index) const;
 
   // Appends and returns the new index; the tasks' TaskIndex follows the list.
-  int Add(std::unique_ptr<TTaskRunner> task);
-  std::unique_ptr<TTaskRunner> Extract(int index);
-  std::vector<std::unique_ptr<TTaskRunner>> TakeAll();
+  int Add(TTaskPtr task);
+  TTaskPtr Extract(int index);
+  std::vector<TTaskPtr> TakeAll();
 
  private:
-  std::vector<std::unique_ptr<TTaskRunner>> items_;
+  std::vector<TTaskPtr> items_;
 };

@@ -234,7 +234,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   file.TsScale.assign(kMaxStreams, 0.0);
   if (index < o.InputTsScale.size()) file.TsScale = o.InputTsScale[index];
   if (Verbose >= 0) lib::av_dump_format(ctx, int(index), libraryName.c_str(), 0);
-  inputFiles_.push_back(std::move(file));
+  {
+    std::lock_guard<std::mutex> guard(filesLock_);
+    inputFiles_.push_back(std::move(file));
+  }
 
   o.VideoChannel = 0;
   o.VideoCodecName.reset();
@@ -244,7 +247,13 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
 }
 
 void TCustomFFmpeg::CloseInputs() {
-  for (TInputFile& file : inputFiles_) {
+  // Detached first: readers on other threads see no input from here on.
+  std::vector<TInputFile> files;
+  {
+    std::lock_guard<std::mutex> guard(filesLock_);
+    files.swap(inputFiles_);
+  }
+  for (TInputFile& file : files) {
     for (AVCodecContext*& c : file.StreamCodecs) {
       if (!c) continue;
       std::lock_guard<std::mutex> guard(CodecLock());
@@ -252,6 +261,5 @@ void TCustomFFmpeg::CloseInputs() {
     }
     if (file.Ctx) CloseInputByLibraryName(&file.Ctx);
   }
-  inputFiles_.clear();
   if (optionContext_ || inputLayout_.nb_channels) lib::av_channel_layout_uninit(&inputLayout_);
 }

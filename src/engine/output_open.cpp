@@ -96,6 +96,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
     file.Ctx = ctx;
     file.FileName = fileName;
     file.LibraryName = libraryName;
+    std::lock_guard<std::mutex> guard(filesLock_);
     outputFiles_.push_back(std::move(file));
   }
   auto fail = [&](const std::string& error) {
@@ -113,6 +114,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
     }
     lib::av_dict_free(&file.MuxerOptions);
     lib::avformat_free_context(file.Ctx);
+    std::lock_guard<std::mutex> guard(filesLock_);
     outputFiles_.pop_back();
     return -1;
   };
@@ -233,6 +235,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
       shared.FileName = fileName;
       shared.LibraryName = libraryName;
       shared.Shared = true;
+      std::lock_guard<std::mutex> guard(filesLock_);
       outputFiles_.push_back(std::move(shared));
     }
   }
@@ -248,7 +251,13 @@ void TCustomFFmpeg::CloseOutputs() {
     lib::av_dict_free(&ost->EncoderOptions);
   }
   outputStreams_.clear();
-  for (TOutputFile& file : outputFiles_) {
+  // Detached first: readers on other threads see no output from here on.
+  std::vector<TOutputFile> files;
+  {
+    std::lock_guard<std::mutex> guard(filesLock_);
+    files.swap(outputFiles_);
+  }
+  for (TOutputFile& file : files) {
     if (file.Shared || !file.Ctx) continue;
     if (file.IoOpen) {
       CloseOutputIO(file.Ctx);
@@ -260,5 +269,4 @@ void TCustomFFmpeg::CloseOutputs() {
     lib::avformat_free_context(file.Ctx);
     file.Ctx = nullptr;
   }
-  outputFiles_.clear();
 }

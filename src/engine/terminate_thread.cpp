@@ -30,15 +30,22 @@ void TDoTerminateThread::Flush(bool ownThread) {
     Drain();
     return;
   }
-  std::lock_guard<std::mutex> guard(threadLock_);
-  // The previous delivery thread has cleared active_ and is returning.
-  if (thread_.joinable()) thread_.join();
-  try {
-    thread_ = std::thread([this] { Drain(); });
-  } catch (const std::system_error& e) {
-    Log(this, llError, std::string("Cannot start the terminate thread: ") + e.what());
-    Drain();
+  std::string failure;
+  {
+    std::lock_guard<std::mutex> guard(threadLock_);
+    // The previous delivery thread has cleared active_ and is returning.
+    if (thread_.joinable()) thread_.join();
+    try {
+      thread_ = std::thread([this] { Drain(); });
+      return;
+    } catch (const std::system_error& e) {
+      failure = e.what();
+    }
   }
+  // No thread: deliver here, after the lock is released (the log line and
+  // the handlers may wait for the main thread).
+  Log(this, llError, "Cannot start the terminate thread: " + failure);
+  Drain();
 }
 
 void TDoTerminateThread::Drain() {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "engine/engine_events.h"
@@ -37,9 +38,10 @@ class TDoTerminateThread {
   void Drain();
 
   const THandler handler_;
+  // Neither lock is held while a handler runs or a line is logged.
   std::mutex lock_;
   std::deque<TTerminateInfo> queue_;  // guarded by lock_
   bool active_ = false;               // guarded by lock_: a drain is running
-  std::mutex threadLock_;             // guards thread_; taken after lock_ is released
-  std::thread thread_;
+  std::mutex threadLock_;             // taken after lock_ is released
+  std::thread thread_;                // guarded by threadLock_
 };

@@ -1,6 +1,8 @@
 #include "engine/transcoder.h"
 
 #include <cstdio>
+#include <deque>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -19,6 +21,21 @@ std::string Format(const char* format, const char* name) {
   return text;
 }
 
+// The StartTaken loop running on this thread, if any: the component it
+// starts tasks for and its queue.
+struct TStartLoop {
+  const void* owner = nullptr;
+  std::deque<std::shared_ptr<TTaskRunner>>* queue = nullptr;
+};
+thread_local TStartLoop tStartLoop;
+
+// Destroys tasks one after another in list order: a task's worker may be
+// starting a later task of the list, which must outlive that worker.
+void DestroyInOrder(std::vector<std::shared_ptr<TTaskRunner>>& tasks) {
+  for (auto& task : tasks) task.reset();
+  tasks.clear();
+}
+
 }  // namespace
 
 TCustomTranscoder::TCustomTranscoder()
@@ -34,18 +51,14 @@ TCustomTranscoder::~TCustomTranscoder() {
     onProgress_ = nullptr;
     onTerminate_ = nullptr;
   }
-  std::vector<std::unique_ptr<TTaskRunner>> tasks;
+  std::vector<TTaskPtr> tasks;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     pendingCount_ = 0;
     tasks = tasks_.TakeAll();
   }
-  tasks.clear();  // each task stops and waits for its worker
+  DestroyInOrder(tasks);  // each task stops and waits for its worker
   terminateDelivery_.WaitIdle();
-  // The relay locks are free once every worker has ended.
-  std::lock_guard<std::mutex> hook(hookLock_);
-  std::lock_guard<std::mutex> preview(previewLock_);
-  std::lock_guard<std::mutex> progress(progressLock_);
 }
 
 // ---------------------------------------------------------------- libraries
@@ -78,8 +91,11 @@ void TCustomTranscoder::SetPreview(bool value) {
   if (value) return;
   // Clearing the flag closes the windows. Not under PreviewLock(): closing
   // goes through the main thread (us), and the video path takes that lock.
-  for (int i = 0; i < tasks_.Count(); ++i)
-    if (TFFmpeg* task = tasks_.FFmpeg(i)) task->ClosePreviewWindow();
+  // The tasks are held: a handler run meanwhile may clear the list.
+  std::vector<TTaskPtr> tasks;
+  for (int i = 0; i < tasks_.Count(); ++i) tasks.push_back(tasks_.Shared(i));
+  for (const TTaskPtr& task : tasks)
+    if (auto* ffmpeg = dynamic_cast<TFFmpeg*>(task.get())) ffmpeg->ClosePreviewWindow();
 }
 
 bool TCustomTranscoder::PreviewBitmap() const {
@@ -143,31 +159,31 @@ void TCustomTranscoder::SetOnTerminate(TTerminateEvent handler) {
 // ---------------------------------------------------------------- task list
 
 void TCustomTranscoder::CheckNotWorking(const char* operation) const {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   if (working_) throw std::runtime_error(Format("Cannot %s while working.", operation));
 }
 
 bool TCustomTranscoder::Working() const {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   return working_;
 }
 
 bool TCustomTranscoder::AllDone() const {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   return allDone_;
 }
 
 int TCustomTranscoder::TasksCount() const {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   return tasks_.Count();
 }
 
 TFFmpeg* TCustomTranscoder::Task(int taskIndex) const {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   return tasks_.FFmpeg(taskIndex);
 }
 
-int TCustomTranscoder::AppendTask(std::unique_ptr<TTaskRunner> task) {
+int TCustomTranscoder::AppendTask(std::shared_ptr<TTaskRunner> task) {
   {
     std::lock_guard<std::mutex> guard(PreviewLock());
     task->PreviewFlags = PreviewFlagBits();
@@ -175,7 +191,7 @@ int TCustomTranscoder::AppendTask(std::unique_ptr<TTaskRunner> task) {
   task->PreviewRelay = [this](TTaskRunner& t, const TPreviewInfo& info) { RelayPreview(t, info); };
   task->ProgressRelay = [this](TTaskRunner& t, const TProgressInfo& info) { RelayProgress(t, info); };
   task->TerminateRelay = [this](TTaskRunner& t) { RelayTerminate(&t); };
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   return tasks_.Add(std::move(task));
 }
 
@@ -228,7 +244,7 @@ bool TCustomTranscoder::SetOutputFile(int taskIndex, const std::wstring& fileNam
   TTaskRunner* runner = nullptr;
   TFFmpeg* task = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     if (tasks_.ValidIndex(taskIndex)) {
       runner = &tasks_.Task(taskIndex);
       task = tasks_.FFmpeg(taskIndex);
@@ -279,18 +295,18 @@ bool TCustomTranscoder::SetOutputFile(int taskIndex, const std::wstring& fileNam
 
 void TCustomTranscoder::RemoveTask(int taskIndex) {
   CheckNotWorking("RemoveTask");
-  std::unique_ptr<TTaskRunner> task;
+  TTaskPtr task;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     if (!tasks_.ValidIndex(taskIndex)) return;
     task = tasks_.Extract(taskIndex);
   }
 }
 
 void TCustomTranscoder::ClearTasks() {
-  std::vector<std::unique_ptr<TTaskRunner>> tasks;
+  std::vector<TTaskPtr> tasks;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     if (working_ && !allDone_) throw std::runtime_error("Cannot ClearTasks while working.");
     tasks = tasks_.TakeAll();
     lastErrMsg_.clear();
@@ -301,7 +317,10 @@ void TCustomTranscoder::ClearTasks() {
     threadedMode_ = false;
     working_ = false;
   }
-  tasks.clear();  // outside the lock: a finishing worker may still be reporting
+  // Outside the lock: a finishing worker may still be reporting. A task
+  // that someone still holds (a Stop waiting further up this thread's
+  // stack, a worker about to start it) goes when that holder lets go.
+  DestroyInOrder(tasks);
 }
 
 // ---------------------------------------------------------------- the batch
@@ -309,8 +328,9 @@ void TCustomTranscoder::ClearTasks() {
 void TCustomTranscoder::StartTask(int threadCount) {
   CheckNotWorking("StartTask");
   const bool threaded = threadCount > 0;
+  std::vector<TTaskPtr> toStart;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     finishedCount_ = 0;
     nextIndex_ = 0;
     pendingCount_ = tasks_.Count();
@@ -319,14 +339,21 @@ void TCustomTranscoder::StartTask(int threadCount) {
     working_ = true;
     // An empty list ends at once instead of staying "working" for ever.
     if (tasks_.Count() == 0) BatchEndLocked();
-    for (int n = threadCount; threaded && n > 0 && pendingCount_ > 0; --n)
-      StartNextThreadedLocked();
+    for (int n = threadCount; threaded && n > 0; --n) {
+      TTaskPtr task = TakeNextLocked();
+      if (!task) break;
+      toStart.push_back(std::move(task));
+    }
   }
-  if (!threaded) {
+  if (threaded) {
+    StartTaken(std::move(toStart), true);
+  } else {
+    // One after another in this thread (a finished task starts the next one
+    // only in threaded batches).
     for (;;) {
-      TTaskRunner* task;
+      TTaskPtr task;
       {
-        std::lock_guard<std::recursive_mutex> guard(batchLock_);
+        std::lock_guard<std::mutex> guard(batchLock_);
         task = TakeNextLocked();
       }
       if (!task) break;
@@ -336,7 +363,7 @@ void TCustomTranscoder::StartTask(int threadCount) {
   terminateDelivery_.Flush(threaded);
 }
 
-TTaskRunner* TCustomTranscoder::TakeNextLocked() {
+TCustomTranscoder::TTaskPtr TCustomTranscoder::TakeNextLocked() {
   while (pendingCount_ > 0) {
     --pendingCount_;
     const int index = nextIndex_++;
@@ -344,26 +371,47 @@ TTaskRunner* TCustomTranscoder::TakeNextLocked() {
     TTaskRunner& task = tasks_.Task(index);
     if (task.Terminated()) {
       // Reported its end before the batch (stopped before the start): it
-      // counts as done and the next one takes its turn.
-      CountFinishedLocked();
+      // counts as done and the next one takes its turn, here, so that no
+      // more tasks run at once than the batch asked for.
+      ++finishedCount_;
+      if (pendingCount_ < 1 && finishedCount_ >= tasks_.Count()) BatchEndLocked();
       continue;
     }
     task.ReportInterval = int64_t(progressInterval_) * 1000;
-    return &task;
+    return tasks_.Shared(index);
   }
   return nullptr;
 }
 
-void TCustomTranscoder::StartNextThreadedLocked() {
-  if (TTaskRunner* task = TakeNextLocked()) task->StartConvert(true, threadPriority_);
-}
-
-void TCustomTranscoder::CountFinishedLocked() {
+void TCustomTranscoder::CountFinishedLocked(std::vector<TTaskPtr>& toStart) {
   ++finishedCount_;
   if (pendingCount_ < 1) {
     if (finishedCount_ >= tasks_.Count()) BatchEndLocked();
   } else if (threadedMode_) {
-    StartNextThreadedLocked();
+    if (TTaskPtr task = TakeNextLocked()) toStart.push_back(std::move(task));
+  }
+}
+
+void TCustomTranscoder::StartTaken(std::vector<TTaskPtr> tasks, bool threaded) {
+  if (tasks.empty()) return;
+  if (tStartLoop.owner == this) {
+    // Inside StartTaken further up this thread: a task that failed at its
+    // start took these; the outer loop starts them after it.
+    for (TTaskPtr& task : tasks) tStartLoop.queue->push_back(std::move(task));
+    return;
+  }
+  std::deque<TTaskPtr> queue(std::make_move_iterator(tasks.begin()), std::make_move_iterator(tasks.end()));
+  struct LoopScope {
+    TStartLoop saved = tStartLoop;
+    LoopScope(const void* owner, std::deque<TTaskPtr>* q) { tStartLoop = TStartLoop{owner, q}; }
+    ~LoopScope() { tStartLoop = saved; }
+  } scope(this, &queue);
+  while (!queue.empty()) {
+    TTaskPtr task = std::move(queue.front());
+    queue.pop_front();
+    // A task claimed meanwhile by a stop does not start; its end is
+    // reported by the stop.
+    task->StartConvert(threaded, threadPriority_);
   }
 }
 
@@ -375,28 +423,31 @@ void TCustomTranscoder::BatchEndLocked() {
 }
 
 void TCustomTranscoder::Pause() {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   for (int i = 0; i < tasks_.Count(); ++i) tasks_.Task(i).PauseConvert();
 }
 
 void TCustomTranscoder::Resume() {
-  std::lock_guard<std::recursive_mutex> guard(batchLock_);
+  std::lock_guard<std::mutex> guard(batchLock_);
   for (int i = 0; i < tasks_.Count(); ++i) tasks_.Task(i).ResumeConvert();
 }
 
 void TCustomTranscoder::Stop(bool wait) {
   // Inside a handler that a worker waits for, waiting for the workers could
-  // never end: that worker, and others queued behind its event lock, wait
-  // for us. The stop is requested all the same.
+  // never end: that worker waits for us. The stop is requested all the same.
   if (wait && mainThreadHandlers_ > 0 && platform::IsMainThread()) wait = false;
-  std::vector<TTaskRunner*> tasks;
+  std::vector<TTaskPtr> tasks;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     pendingCount_ = 0;
-    for (int i = 0; i < tasks_.Count(); ++i) tasks.push_back(&tasks_.Task(i));
+    for (int i = 0; i < tasks_.Count(); ++i) tasks.push_back(tasks_.Shared(i));
   }
   // Outside the lock: the workers report their end while we wait for them.
-  for (TTaskRunner* task : tasks) task->StopConvert(wait);
+  // The wait serves main-thread calls, and a batch-end handler among them
+  // may clear the list: our references keep the tasks alive until we are
+  // done with them, and the last one destroys them here, in list order.
+  for (const TTaskPtr& task : tasks) task->StopConvert(wait);
+  DestroyInOrder(tasks);
 }
 
 // ---------------------------------------------------------------- relays
@@ -417,63 +468,73 @@ void TCustomTranscoder::Deliver(TTaskRunner& task, const std::function<void()>& 
   }
 }
 
+// Each delivery fills a record of its own on the worker's stack: it stays
+// valid while the worker waits for the handler, and no lock is held while
+// the handler runs.
 void TCustomTranscoder::RelayProgress(TTaskRunner& task, const TProgressInfo& info) {
   const TProgressEvent handler = OnProgress();
   if (!handler) return;
-  std::lock_guard<std::mutex> guard(progressLock_);
-  progressInfo_ = info;
-  progressInfo_.TaskIndex = task.TaskIndex;
-  Deliver(task, [&] { handler(this, &progressInfo_); });
+  TProgressInfo record = info;
+  record.TaskIndex = task.TaskIndex;
+  Deliver(task, [&] { handler(this, &record); });
 }
 
 void TCustomTranscoder::RelayPreview(TTaskRunner& task, const TPreviewInfo& info) {
   const TPreviewBitmapEvent handler = OnPreviewBitmap();
   if (!handler) return;
-  std::lock_guard<std::mutex> guard(previewLock_);
-  previewInfo_ = info;
-  previewInfo_.TaskIndex = task.TaskIndex;
-  Deliver(task, [&] { handler(this, previewInfo_); });
+  TPreviewInfo record = info;
+  record.TaskIndex = task.TaskIndex;
+  Deliver(task, [&] { handler(this, record); });
 }
 
 void TCustomTranscoder::RelayHook(TTaskRunner& task, THookInfo& info) {
   const TCustomHookEvent handler = OnCustomHook();
   if (!handler) return;
-  std::lock_guard<std::mutex> guard(hookLock_);
-  hookInfo_ = info;
-  hookInfo_.TaskIndex = task.TaskIndex;
-  // The bitmap stays locked while the handler draws on it (on the worker),
-  // so the handler must not lock it again.
-  std::unique_lock<TBitmap> canvas;
-  if (hookInfo_.Bitmap) canvas = std::unique_lock<TBitmap>(*hookInfo_.Bitmap);
-  try {
-    handler(this, &hookInfo_);
-  } catch (const std::exception& e) {
-    Log(this, llError, std::string("Error occurs OnCustomHook: ") + e.what());
-    hookInfo_.Update = false;
-  } catch (...) {
-    Log(this, llError, "Error occurs OnCustomHook: unknown error");
-    hookInfo_.Update = false;
+  THookInfo record = info;
+  record.TaskIndex = task.TaskIndex;
+  std::string failure;
+  {
+    // The bitmap stays locked while the handler draws on it (on the
+    // worker), so the handler must not lock it again. It is the task's own
+    // picture: no other thread takes its lock meanwhile.
+    std::unique_lock<TBitmap> canvas;
+    if (record.Bitmap) canvas = std::unique_lock<TBitmap>(*record.Bitmap);
+    try {
+      handler(this, &record);
+    } catch (const std::exception& e) {
+      failure = std::string("Error occurs OnCustomHook: ") + e.what();
+    } catch (...) {
+      failure = "Error occurs OnCustomHook: unknown error";
+    }
   }
-  info.Update = hookInfo_.Update;
-  info.StopHook = hookInfo_.StopHook;
+  if (!failure.empty()) {
+    Log(this, llError, failure);  // after the picture's lock is released
+    record.Update = false;
+  }
+  info.Update = record.Update;
+  info.StopHook = record.StopHook;
 }
 
 void TCustomTranscoder::RelayTerminate(TTaskRunner* task) {
   bool threaded;
+  std::vector<TTaskPtr> toStart;
   {
-    std::lock_guard<std::recursive_mutex> guard(batchLock_);
+    std::lock_guard<std::mutex> guard(batchLock_);
     if (task) {
       if (OnTerminate())
         terminateDelivery_.Post(
             TTerminateInfo{task->TaskIndex, task->Finished(), task->Exception(), task->ExceptionMsg()});
-      CountFinishedLocked();
+      CountFinishedLocked(toStart);
     } else {
       BatchEndLocked();
     }
     threaded = threadedMode_;
   }
-  // Handlers run outside the lock, in the order the records were queued.
+  // Handlers run outside the lock, in the order the records were queued;
+  // then the next task starts, also outside the lock (starting may log, and
+  // a log line may wait for the main thread, which may want batchLock_).
   terminateDelivery_.Flush(threaded);
+  StartTaken(std::move(toStart), threaded);
 }
 
 void TCustomTranscoder::DeliverTerminate(const TTerminateInfo& info) {

@@ -9,11 +9,18 @@
 // worker waits (TriggerEventInMainThread), OnCustomHook runs on the worker,
 // OnTerminate runs on a short-lived delivery thread in threaded batches and
 // on the reporting thread otherwise. The finishing worker starts the next
-// task.
+// task. Each delivery carries a record of its own, so handlers that run on
+// the workers (OnCustomHook; OnProgress and OnPreviewBitmap without
+// TriggerEventInMainThread) may run on several workers at once.
 //
-// Lock order: batchLock_ → a task's state lock. The event locks
-// (progressLock_, previewLock_, hookLock_) are taken by workers only, never
-// together with batchLock_; PreviewLock() is taken alone.
+// Locks. No lock of the engine is held while it calls out: logging,
+// handlers, CallInMainThread, starting or stopping a task. The one
+// exception is the picture an OnCustomHook handler draws on, which stays
+// locked for it (see TCustomHookEvent); nothing else takes that lock then.
+// Lock order, each arrow "may be taken while holding":
+//   batchLock_ → a task's stateLock_ (Pause, Resume)
+//   batchLock_ → eventsLock_, terminateDelivery_'s queue lock
+//   PreviewLock(), a task's filesLock_ → CodecLock(); otherwise taken alone.
 #pragma once
 
 #include <atomic>
@@ -21,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/engine_events.h"
 #include "engine/ffmpeg.h"
@@ -113,7 +121,7 @@ class TCustomTranscoder : public TFFBaseComponent {
 
   // Appends a task that is set up already and connects its relays; AddTask
   // uses it, and tests put tasks of their own in the list with it.
-  int AppendTask(std::unique_ptr<TTaskRunner> task);
+  int AppendTask(std::shared_ptr<TTaskRunner> task);
   // Routes the task's video hook through OnCustomHook.
   void ConnectHookRelay(TTaskRunner& task);
   // Makes the transcoding context of a new task (tests wrap its run).
@@ -133,15 +141,21 @@ class TCustomTranscoder : public TFFBaseComponent {
   void Deliver(TTaskRunner& task, const std::function<void()>& handler);
   void DeliverTerminate(const TTerminateInfo& info);
 
-  // Batch bookkeeping; the caller holds batchLock_.
+  using TTaskPtr = TFFmpegList::TTaskPtr;
+
+  // Batch bookkeeping; the caller holds batchLock_. Tasks to start are only
+  // collected here: StartTaken starts them after the lock is released.
   // The next task to start (counted as started), or nullptr.
-  TTaskRunner* TakeNextLocked();
-  void StartNextThreadedLocked();
-  void CountFinishedLocked();
+  TTaskPtr TakeNextLocked();
+  void CountFinishedLocked(std::vector<TTaskPtr>& toStart);
   void BatchEndLocked();
+  // Starts the tasks in order, outside every lock. A task that fails at its
+  // start reports its end inside StartConvert, which may take further tasks:
+  // those join this call's queue instead of nesting deeper.
+  void StartTaken(std::vector<TTaskPtr> tasks, bool threaded);
 
   std::string about_;
-  std::string lastErrMsg_;  // main thread only
+  std::string lastErrMsg_;  // main thread only (ClearTasks clears it there too)
   std::atomic<int> progressInterval_{500};
   std::atomic<TThreadPriority> threadPriority_{tpNormal};
   std::atomic<bool> triggerEventInMainThread_{true};
@@ -150,31 +164,24 @@ class TCustomTranscoder : public TFFBaseComponent {
   bool preview_ = false;         // guarded by PreviewLock()
   bool previewBitmap_ = false;   // guarded by PreviewLock()
 
-  mutable std::mutex eventsLock_;  // guards the four handlers below
-  TCustomHookEvent onCustomHook_;
-  TPreviewBitmapEvent onPreviewBitmap_;
-  TProgressEvent onProgress_;
-  TTerminateEvent onTerminate_;
+  // Copied out under the lock and called after it is released.
+  mutable std::mutex eventsLock_;
+  TCustomHookEvent onCustomHook_;        // guarded by eventsLock_
+  TPreviewBitmapEvent onPreviewBitmap_;  // guarded by eventsLock_
+  TProgressEvent onProgress_;            // guarded by eventsLock_
+  TTerminateEvent onTerminate_;          // guarded by eventsLock_
 
-  // One lock and one record per relayed event; the records are reused for
-  // every call of their event.
-  std::mutex hookLock_;
-  THookInfo hookInfo_;  // guarded by hookLock_
-  std::mutex previewLock_;
-  TPreviewInfo previewInfo_;  // guarded by previewLock_
-  std::mutex progressLock_;
-  TProgressInfo progressInfo_;  // guarded by progressLock_
-
-  // Guards the task list and the counters and flags below. Recursive: a
-  // task that fails at its start reports its end from inside StartNext.
-  mutable std::recursive_mutex batchLock_;
-  TFFmpegList tasks_;  // changed on the main thread only, under batchLock_
-  bool working_ = false;
-  bool allDone_ = false;
-  bool threadedMode_ = false;
-  int pendingCount_ = 0;
-  int nextIndex_ = -1;
-  int finishedCount_ = 0;
+  // Guards the task list and the batch state below.
+  mutable std::mutex batchLock_;
+  // Changed on the main thread only, under batchLock_; the main thread
+  // reads it without the lock, other threads under it.
+  TFFmpegList tasks_;
+  bool working_ = false;       // guarded by batchLock_
+  bool allDone_ = false;       // guarded by batchLock_
+  bool threadedMode_ = false;  // guarded by batchLock_
+  int pendingCount_ = 0;       // guarded by batchLock_
+  int nextIndex_ = -1;         // guarded by batchLock_
+  int finishedCount_ = 0;      // guarded by batchLock_
 
   TDoTerminateThread terminateDelivery_;
   TAVProbe probe_;

@@ -28,17 +28,22 @@ std::map<std::string, void*>& Libraries() {  // guarded by LibraryLock()
 // The module of fileName, loading it on first use; null when it cannot be
 // loaded (the reason went to the library log). The system's search applies
 // to a bare name; a name with a folder is taken as it is.
+// Loading runs the library's initialisers and a failure is logged: neither
+// under the lock. Two threads loading the same file get the same module.
 void* LoadLibrary(const std::string& fileName) {
-  std::lock_guard<std::mutex> guard(LibraryLock());
-  auto found = Libraries().find(fileName);
-  if (found != Libraries().end()) return found->second;
-  dlerror();
+  {
+    std::lock_guard<std::mutex> guard(LibraryLock());
+    auto found = Libraries().find(fileName);
+    if (found != Libraries().end()) return found->second;
+  }
   void* module = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char* error = dlerror();
-    lib::av_log(nullptr, AV_LOG_ERROR, "%s\n", error ? error : "cannot load the library");
+    const std::string reason = error ? error : "cannot load the library";
+    lib::av_log(nullptr, AV_LOG_ERROR, "%s\n", reason.c_str());
     return nullptr;
   }
+  std::lock_guard<std::mutex> guard(LibraryLock());
   Libraries().emplace(fileName, module);
   return module;
 }

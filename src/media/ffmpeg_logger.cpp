@@ -219,6 +219,25 @@ void TFFLogger::Deliver(const void* sender, uint32_t threadId, TLogLevel level, 
     handler(sender, threadId, level, text);
 }
 
+// A library line of another thread is handed to the main thread without
+// waiting: the library may log while it holds its own locks or while the
+// caller holds CodecLock(), and the main thread may be waiting for either.
+// The line goes to whichever logger is the instance when the main thread
+// runs it, after the lines and calls queued before it.
+void TFFLogger::PostLibraryLine(uint32_t threadId, TLogLevel level, std::string text) {
+  platform::PostToMainThread([threadId, level, text = std::move(text)] {
+    LoggerUse use(false);
+    TFFLogger* logger = use.get();
+    if (!logger) return;
+    TLogEvent handler;
+    {
+      std::lock_guard<std::mutex> guard(logger->lock_);
+      handler = logger->onLog_;
+    }
+    if (handler) handler(logger, threadId, level, text);
+  });
+}
+
 void TFFLogger::LibraryCallback(void* context, int level, const char* format, va_list args) {
   if (level > gLibraryLevel) return;
   std::string prefix;
@@ -251,9 +270,21 @@ void TFFLogger::LibraryCallback(void* context, int level, const char* format, va
   }
   if (lines.empty()) return;
   LoggerUse use(false);
-  if (!use.get()) return;
+  TFFLogger* logger = use.get();
+  if (!logger) return;
   const TLogLevel logLevel = LibraryLevelToLogLevel(level);
-  for (const std::string& line : lines) use.get()->Deliver(use.get(), tid, logLevel, line);
+  const bool post = logger->triggerInMainThread_ && !platform::IsMainThread();
+  if (post) {
+    // Nobody listens now: nothing is queued (as Deliver drops it).
+    std::lock_guard<std::mutex> guard(logger->lock_);
+    if (!logger->onLog_) return;
+  }
+  for (std::string& line : lines) {
+    if (post)
+      PostLibraryLine(tid, logLevel, std::move(line));
+    else
+      logger->Deliver(logger, tid, logLevel, line);
+  }
 }
 
 void Log(const void* sender, TLogLevel level, const std::string& text) {

@@ -1,6 +1,9 @@
 // TFFLogger: the one place where every log line ends up — the media
 // libraries' own output (turned from printf-style partial lines into whole
 // lines, per thread) and the messages of our components.
+//
+// Locks: the instance lock, the pending-line lock and the logger's lock_ are
+// each taken alone and never held while a line is delivered.
 #pragma once
 
 #include <atomic>
@@ -48,7 +51,9 @@ class TFFLogger : public TFFBaseComponent {
   // Throws std::invalid_argument for other text.
   void SetLogLevelByName(const std::string& name);
 
-  // Whether OnLog runs on the main thread (the calling thread waits for it).
+  // Whether OnLog runs on the main thread. A thread that logs a message of
+  // our own waits for it; a library line of another thread is queued for the
+  // main thread without waiting (the library may hold locks meanwhile).
   bool TriggerEventInMainThread() const { return triggerInMainThread_; }
   void SetTriggerEventInMainThread(bool value) { triggerInMainThread_ = value; }
   void SetOnLog(TLogEvent handler);
@@ -71,12 +76,14 @@ class TFFLogger : public TFFBaseComponent {
  private:
   bool Passes(TLogLevel level) const;
   void Deliver(const void* sender, uint32_t threadId, TLogLevel level, const std::string& text);
+  static void PostLibraryLine(uint32_t threadId, TLogLevel level, std::string text);
 
   friend class LoggerUse;
 
-  mutable std::mutex lock_;  // guards level_ and onLog_
-  TLogLevel level_;
-  TLogEvent onLog_;
+  // Taken alone; OnLog is copied out under it and called after it is released.
+  mutable std::mutex lock_;
+  TLogLevel level_;  // guarded by lock_
+  TLogEvent onLog_;  // guarded by lock_
   std::atomic<bool> triggerInMainThread_{true};
   // Threads that found this logger as the instance and are still using it;
   // changed under the instance lock, waited for by the destructor.

@@ -1,5 +1,6 @@
 #include "platform/main_thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -13,6 +14,7 @@ namespace {
 
 struct PendingCall {
   std::function<void()> fn;
+  bool posted = false;  // nobody waits for it
   std::exception_ptr error;
   bool done = false;  // guarded by State::lock
 };
@@ -23,7 +25,7 @@ struct State {
   std::deque<std::shared_ptr<PendingCall>> queue;  // guarded by lock
   std::function<void()> pump;                  // guarded by lock
   std::function<void()> wakeUp;                // guarded by lock
-  std::thread::id mainThread = std::this_thread::get_id();
+  std::atomic<std::thread::id> mainThread{std::this_thread::get_id()};
 };
 
 State& S() {
@@ -33,6 +35,20 @@ State& S() {
 
 // Captures the thread that runs static initialisation.
 const bool kMainThreadCaptured = (S(), true);
+
+// Queues a call and wakes whoever serves the queue; the wake-up hook runs
+// after the lock is released.
+void Enqueue(const std::shared_ptr<PendingCall>& call) {
+  State& s = S();
+  std::function<void()> wake;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.queue.push_back(call);
+    wake = s.wakeUp;
+  }
+  s.changed.notify_all();
+  if (wake) wake();
+}
 
 }  // namespace
 
@@ -47,18 +63,25 @@ void CallInMainThread(const std::function<void()>& fn) {
   }
   auto call = std::make_shared<PendingCall>();
   call->fn = fn;
+  Enqueue(call);
   State& s = S();
-  std::function<void()> wake;
-  {
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.queue.push_back(call);
-    wake = s.wakeUp;
-  }
-  s.changed.notify_all();
-  if (wake) wake();
   std::unique_lock<std::mutex> guard(s.lock);
   s.changed.wait(guard, [&] { return call->done; });
   if (call->error) std::rethrow_exception(call->error);
+}
+
+void PostToMainThread(std::function<void()> fn) {
+  if (IsMainThread()) {
+    try {
+      fn();
+    } catch (...) {
+    }
+    return;
+  }
+  auto call = std::make_shared<PendingCall>();
+  call->fn = std::move(fn);
+  call->posted = true;
+  Enqueue(call);
 }
 
 bool RunPendingMainThreadCalls() {
@@ -76,7 +99,7 @@ bool RunPendingMainThreadCalls() {
     try {
       call->fn();
     } catch (...) {
-      call->error = std::current_exception();
+      if (!call->posted) call->error = std::current_exception();
     }
     {
       std::lock_guard<std::mutex> guard(s.lock);

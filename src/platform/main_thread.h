@@ -22,6 +22,13 @@ bool IsMainThread();
 // by fn are rethrown in the caller.
 void CallInMainThread(const std::function<void()>& fn);
 
+// On the main thread: calls fn directly. Elsewhere: queues fn behind the
+// calls queued before it, wakes the main thread and returns without waiting;
+// an exception thrown by fn is dropped. For callers that may hold locks the
+// main thread needs (the media libraries' log callback): they must not wait.
+// The queue has no bound: such a caller cannot be made to wait for room.
+void PostToMainThread(std::function<void()> fn);
+
 // Runs every queued call (main thread only; elsewhere does nothing).
 // Returns true when at least one call ran.
 bool RunPendingMainThreadCalls();

@@ -225,6 +225,10 @@ TEST(ComponentTasks, StopBeforeStartReportsEveryTaskOnceAndTheBatchCanStillEnd) 
   // component working for ever.
   engine.StartTask(1);
   WaitUntil([&] { return engine.AllDone(); });
+  // The second batch end is delivered on a thread of its own: the log must
+  // outlive that delivery.
+  WaitUntil([&] { return log.Terminates().size() == 4u; });
+  EXPECT_EQ(log.Terminates().back().info.TaskIndex, -1);
   EXPECT_EQ(gate.Started(), 0);
   EXPECT_NO_THROW(engine.ClearTasks());
 }

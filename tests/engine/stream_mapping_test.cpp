@@ -1,5 +1,8 @@
 // Which input stream feeds which output stream, and the set-up checks that
 // refuse a run before anything is written.
+#include <string>
+#include <vector>
+
 #include "context_fixture.h"
 
 namespace {
@@ -45,6 +48,85 @@ TEST_F(StreamMappingTest, ExplicitMapsCrossTheStreams) {
   ASSERT_TRUE(result.ok) << result.error;
   ASSERT_EQ(result.streams.size(), 1u);
   EXPECT_EQ(result.streams[0].codec, "aac");
+}
+
+// Without maps each output stream takes the idle input stream of its kind
+// with the most frames; a tie goes to the first, a cover picture only counts
+// when nothing else is there, and a further stream of the same kind takes
+// the next idle one.
+class AutomaticStreamChoiceTest : public ContextTest {
+ protected:
+  // Two audio streams told apart by their language tags, in MP4, whose
+  // header counts the frames of each stream.
+  static std::string TwoTaggedAudioStreams(const std::string& name, const std::string& first,
+                                           const std::string& second) {
+    testsupport::MediaSpec spec;
+    spec.container = "mp4";
+    spec.audioCodecs = {first, second};
+    spec.audioLanguages = {"eng", "jpn"};
+    return testsupport::CachedMedia(name, spec);
+  }
+  // The languages of the output's audio streams, in order.
+  static std::vector<std::string> AudioLanguages(const std::string& path) {
+    testsupport::MediaSummary result = testsupport::ReadMedia(path);
+    EXPECT_TRUE(result.ok) << result.error;
+    std::vector<std::string> languages;
+    for (const auto& stream : result.streams)
+      if (stream.type == AVMEDIA_TYPE_AUDIO) languages.push_back(stream.language);
+    return languages;
+  }
+};
+
+TEST_F(AutomaticStreamChoiceTest, EqualFrameCountsGoToTheFirstAndTheNextStreamTakesTheOther) {
+  const std::string in = TwoTaggedAudioStreams("choice_tie.mp4", "aac", "aac");
+  ASSERT_TRUE(AddInput(in));
+  ASSERT_EQ(task.InputFiles()[0].Ctx->streams[0]->nb_frames, task.InputFiles()[0].Ctx->streams[1]->nb_frames);
+  ASSERT_GT(task.InputFiles()[0].Ctx->streams[0]->nb_frames, 0);
+  const std::string out = testsupport::TempPath("choice_tie.mkv");
+  ASSERT_TRUE(AddOutput(out, "vn<CRLF>acodec=copy"));
+  task.ParseOption("acodec", "copy");
+  task.ParseOption("newaudio", "");
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(AudioLanguages(out), (std::vector<std::string>{"eng", "jpn"}));
+}
+
+TEST_F(AutomaticStreamChoiceTest, MoreFramesWinOverTheOrder) {
+  // MP2 frames hold 1152 samples, AAC frames 1024: the AAC stream has more.
+  const std::string in = TwoTaggedAudioStreams("choice_more.mp4", "mp2", "aac");
+  ASSERT_TRUE(AddInput(in));
+  ASSERT_LT(task.InputFiles()[0].Ctx->streams[0]->nb_frames, task.InputFiles()[0].Ctx->streams[1]->nb_frames);
+  const std::string out = testsupport::TempPath("choice_more.mkv");
+  ASSERT_TRUE(AddOutput(out, "vn<CRLF>acodec=copy"));
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(AudioLanguages(out), (std::vector<std::string>{"jpn"}));
+}
+
+TEST_F(AutomaticStreamChoiceTest, CoverPicturesComeLast) {
+  // The first input's video is marked as the picture attached to the file,
+  // as demuxers mark cover art: the second input's video is taken although
+  // it comes later and has no more frames.
+  ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
+  ASSERT_TRUE(AddInput(testsupport::Mp4H264Aac()));
+  task.InputFiles()[0].Ctx->streams[0]->disposition |= AV_DISPOSITION_ATTACHED_PIC;
+  const std::string out = testsupport::TempPath("choice_cover.mkv");
+  ASSERT_TRUE(AddOutput(out, "an<CRLF>vcodec=copy"));
+  EXPECT_EQ(Run(), "");
+  testsupport::MediaSummary result = testsupport::ReadMedia(out);
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_EQ(result.streams.size(), 1u);
+  EXPECT_EQ(result.streams[0].codec, "h264");
+}
+
+TEST_F(AutomaticStreamChoiceTest, ACoverPictureIsTakenWhenNothingElseIsThere) {
+  ASSERT_TRUE(AddInput(testsupport::AviMpeg4Mp3()));
+  task.InputFiles()[0].Ctx->streams[0]->disposition |= AV_DISPOSITION_ATTACHED_PIC;
+  const std::string out = testsupport::TempPath("choice_only_cover.mkv");
+  ASSERT_TRUE(AddOutput(out, "an<CRLF>vcodec=copy"));
+  EXPECT_EQ(Run(), "");
+  testsupport::MediaSummary result = testsupport::ReadMedia(out);
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_EQ(result.streams.size(), 1u);
+  EXPECT_EQ(result.streams[0].codec, "mpeg4");
 }
 
 TEST_F(StreamMappingTest, NoMatchingInputStream) {

@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
 #include "platform/main_thread.h"
 #include "support/media_libraries.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -207,6 +209,8 @@ TEST_F(LoggerTest, WorkerLinesReachTheMainThreadWhileItWaits) {
   });
   platform::WaitServingMainThread([&] { return done.load(); });
   worker.join();
+  // The library line was queued without waiting: it may still be there.
+  platform::RunPendingMainThreadCalls();
   const std::vector<Line> lines = Lines();
   ASSERT_EQ(lines.size(), 2u);
   for (const Line& l : lines) {
@@ -214,6 +218,32 @@ TEST_F(LoggerTest, WorkerLinesReachTheMainThreadWhileItWaits) {
     EXPECT_EQ(l.threadId, workerId);
   }
   EXPECT_EQ(lines[1].level, llError);
+}
+
+// The libraries log while their caller holds CodecLock() (opening an encoder
+// prints its settings). Meanwhile the main thread may be waiting for that
+// lock, so the line must not wait for the main thread.
+TEST_F(LoggerTest, LibraryLinesUnderTheCodecLockDoNotWaitForTheMainThread) {
+  logger_->SetTriggerEventInMainThread(true);
+  std::atomic<bool> locked{false};
+  std::thread worker([&] {
+    std::lock_guard<std::mutex> guard(CodecLock());
+    locked = true;
+    lib::av_log(nullptr, AV_LOG_ERROR, "logged while opening a codec\n");
+  });
+  while (!locked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  {
+    testsupport::Watchdog watchdog("main thread waiting for the codec lock", 60);
+    std::lock_guard<std::mutex> guard(CodecLock());  // does not serve the queue
+  }
+  worker.join();
+  EXPECT_TRUE(Lines().empty());  // queued, not yet delivered
+  platform::RunPendingMainThreadCalls();
+  const std::vector<Line> lines = Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].text, "logged while opening a codec");
+  EXPECT_TRUE(lines[0].onMainThread);
+  EXPECT_EQ(lines[0].sender, logger_);
 }
 
 TEST(LogLevels, ConversionBetweenScales) {

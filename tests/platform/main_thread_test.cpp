@@ -3,6 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,28 @@ TEST(MainThread, WorkerCallsRunOnTheMainThreadWhileItWaits) {
 
   bool direct = false;
   platform::CallInMainThread([&] { direct = true; });  // on the main thread: at once
+  EXPECT_TRUE(direct);
+}
+
+// A posted call does not keep its caller waiting; it runs on the main thread
+// in queue order with the waited-for calls, and its exception goes nowhere.
+TEST(MainThread, PostedCallsRunInOrderWithoutTheCallerWaiting) {
+  std::vector<int> order;  // main thread only
+  std::atomic<bool> posted{false};
+  std::thread worker([&] {
+    platform::PostToMainThread([&] { order.push_back(1); });
+    platform::PostToMainThread([] { throw std::runtime_error("dropped"); });
+    posted = true;  // nobody has served the queue yet
+    platform::CallInMainThread([&] { order.push_back(2); });
+  });
+  while (!posted) std::this_thread::yield();
+  EXPECT_TRUE(order.empty());
+  platform::WaitServingMainThread([&] { return order.size() == 2; });
+  worker.join();
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+
+  bool direct = false;
+  platform::PostToMainThread([&] { direct = true; });  // on the main thread: at once
   EXPECT_TRUE(direct);
 }
 
