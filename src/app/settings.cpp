@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/ini_file.h"
 #include "platform/paths.h"
@@ -36,12 +37,14 @@ bool EnsureFolder(const std::string& folder) {
   return platform::IsExistingFolder(folder);
 }
 
-AppSettings::AppSettings(std::string programFolder)
-    : programFolder_(platform::WithTrailingSlash(programFolder)) {}
+AppSettings::AppSettings(std::string programFolder, WritableCheck writable)
+    : programFolder_(platform::WithTrailingSlash(programFolder)), writable_(std::move(writable)) {
+  if (!writable_) writable_ = [](const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; };
+}
 
 std::string AppSettings::IniPath() const {
   const std::string beside = programFolder_ + kIniName;
-  if (::access(programFolder_.c_str(), W_OK) == 0) return beside;
+  if (writable_(programFolder_)) return beside;
   return profiles::JoinPath(ConfigFolder(), kIniName);
 }
 

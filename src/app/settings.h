@@ -5,6 +5,7 @@
 // is cached.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace app {
@@ -14,8 +15,12 @@ inline constexpr const char* kSnapshotFormats[] = {"BMP", "JPG", "GIF", "PNG"};
 
 class AppSettings {
  public:
+  using WritableCheck = std::function<bool(const std::string& folder)>;
+
   // programFolder: the executable's folder (a trailing "/" is optional).
-  explicit AppSettings(std::string programFolder);
+  // writable tells whether the program may write there (by default: the
+  // system's access check).
+  explicit AppSettings(std::string programFolder, WritableCheck writable = {});
 
   const std::string& ProgramFolder() const { return programFolder_; }  // with trailing "/"
   // programFolder/system.ini when the folder is writable, else
@@ -47,6 +52,7 @@ class AppSettings {
  private:
   bool Write(const std::string& section, const std::string& key, const std::string& value) const;
   std::string programFolder_;
+  WritableCheck writable_;
 };
 
 // Creates a folder with its missing parents; true when it exists afterwards.
