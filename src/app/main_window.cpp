@@ -25,6 +25,8 @@
 
 #include "app/dialog_seams.h"
 #include "app/format_chooser.h"
+#include "app/media_info.h"
+#include "app/media_info_dialog.h"
 #include "app/options_dialog.h"
 #include "app/password_lock.h"
 #include "app/preview_panel.h"
@@ -32,6 +34,7 @@
 #include "app/type_icons.h"
 #include "engine/transcoder.h"
 #include "media/ffmpeg_logger.h"
+#include "platform/code_page.h"
 #include "platform/outside.h"
 #include "platform/paths.h"
 #include "profiles/option_lists.h"
@@ -129,6 +132,7 @@ MainWindow::MainWindow(const std::string& programFolder, QWidget* parent)
   lock_ = new PasswordLock(this);
   chooser_ = new FormatChooser(state_, this);
   options_ = new OptionsDialog(state_, this);
+  mediaInfo_ = new MediaInfoDialog(this);
 }
 
 MainWindow::~MainWindow() { ShutDown(); }
@@ -237,7 +241,7 @@ QWidget* MainWindow::BuildListPanel() {
   jobList_->setDragDropMode(QAbstractItemView::DropOnly);
   connect(jobList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &MainWindow::JobListSelectItem);
-  connect(jobList_, &QTableView::doubleClicked, this, [this] { emit infoButton_->clicked(); });
+  connect(jobList_, &QTableView::doubleClicked, this, &MainWindow::ShowMediaInfo);
   layout->addWidget(jobList_, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -255,6 +259,7 @@ QWidget* MainWindow::BuildListPanel() {
   buttons->addStretch(1);
   infoButton_ = listButton("Button14", QStringLiteral("信息"));
   layout->addLayout(buttons);
+  connect(infoButton_, &QPushButton::clicked, this, &MainWindow::ShowMediaInfo);
   connect(upButton_, &QPushButton::clicked, this, &MainWindow::MoveUp);
   connect(downButton_, &QPushButton::clicked, this, &MainWindow::MoveDown);
   connect(listRemoveButton_, &QPushButton::clicked, this, &MainWindow::RemoveSelected);
@@ -484,6 +489,16 @@ std::string MainWindow::HelpPath() const {
   const std::string shared = settings_.ProgramFolder() + "../share/quvexa/help/index.html";
   if (platform::IsExistingFile(shared)) return shared;
   return beside;
+}
+
+void MainWindow::ShowMediaInfo() {
+  const int row = SelectedRow();
+  if (row < 0) return;
+  const std::string path = table_.Row(row).InputPath.toStdString();
+  if (!platform::IsExistingFile(path)) return;
+  if (!engine_->AVLibLoaded() && !engine_->LoadAVLib(platform::Widen(state_.ProgramFolder + "LibAV"))) return;
+  mediaInfo_->SetInfo(ReadMediaInfo(engine_->AVProbe(), path));
+  mediaInfo_->exec();
 }
 
 void MainWindow::OpenHelp() { platform::TheOutside().OpenWithDefaultHandler(HelpPath()); }

@@ -27,6 +27,7 @@ class TTranscoder;
 namespace app {
 
 class FormatChooser;
+class MediaInfoDialog;
 class OptionsDialog;
 class PasswordLock;
 class PreviewPanel;
@@ -54,6 +55,8 @@ class MainWindow : public QMainWindow {
   void BrowseOutputFolder();
   void OpenOutputFolder();
   void OpenHelp();
+  // "信息" and a double click: the selected row's media information.
+  void ShowMediaInfo();
 
   JobTable& Table() { return table_; }
   TTranscoder& Engine() { return *engine_; }
@@ -64,6 +67,7 @@ class MainWindow : public QMainWindow {
   FormatChooser* Chooser() const { return chooser_; }
   OptionsDialog* Options() const { return options_; }
   PasswordLock* Lock() const { return lock_; }
+  MediaInfoDialog* MediaInfo() const { return mediaInfo_; }
   PreviewPanel* Preview() const { return preview_; }
   const QStringList& LogText() const { return log_; }
   bool ListBusy() const { return listBusy_; }
@@ -135,6 +139,7 @@ class MainWindow : public QMainWindow {
   PasswordLock* lock_ = nullptr;
   FormatChooser* chooser_ = nullptr;
   OptionsDialog* options_ = nullptr;
+  MediaInfoDialog* mediaInfo_ = nullptr;
 };
 
 }  // namespace app
