@@ -9,7 +9,7 @@ PACKAGES=(
   libavfilter-dev libavdevice-dev
   libsdl2-dev libjpeg-dev libpng-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk xvfb xauth
+  fonts-noto-cjk qt6-translations-l10n xvfb xauth
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

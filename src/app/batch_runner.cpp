@@ -3,6 +3,10 @@
 #include <QMetaObject>
 #include <QPointer>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "app/dialog_seams.h"
 #include "engine/transcoder.h"
 #include "platform/outside.h"
@@ -42,6 +46,7 @@ void BatchRunner::StartOrResume() {
   }
   paused_ = false;
   hooks_.ApplyControls(BatchControls::Running);
+  progress_.Resume();
   engine_.Resume();
 }
 
@@ -56,6 +61,13 @@ void BatchRunner::Start() {
     return;
   }
   table_.ResetForBatch();
+  std::vector<int64_t> durations;
+  for (int task = 0; task < engine_.TasksCount(); ++task) {
+    const AVFormatContext* input = engine_.InputFormatContext(task, 0);
+    durations.push_back(input != nullptr ? input->duration : -1);
+  }
+  progress_.Start(std::move(durations));
+  converted_ = failed_ = 0;
   engine_.SetThreadPriority(TThreadPriority(hooks_.CpuUsage()));
   running_ = true;
   hooks_.ApplyControls(BatchControls::Running);
@@ -68,6 +80,7 @@ void BatchRunner::Pause() {
   if (!running_ || paused_) return;
   paused_ = true;
   hooks_.ApplyControls(BatchControls::Paused);
+  progress_.Pause();
   engine_.Pause();
   for (int row = 0; row < table_.Rows(); ++row)
     if (table_.Row(row).Status == kStatusConverting) table_.SetStatus(row, kStatusPaused);
@@ -90,6 +103,8 @@ void BatchRunner::HandleProgress(const TProgressInfo& info) {
   if (info.TotalDuration > 0) table_.SetProgress(row, int(info.CurrentDuration * 100 / info.TotalDuration));
   table_.SetTime(row, QString::number(info.CurrentDuration / 1000000) + QStringLiteral("   (秒)"));
   table_.SetStatus(row, kStatusConverting);
+  progress_.Reached(row, info.CurrentDuration);
+  hooks_.ShowStatus(progress_.Text());
 }
 
 void BatchRunner::HandleTerminate(const TTerminateInfo& info) {
@@ -107,8 +122,12 @@ void BatchRunner::HandleTerminate(const TTerminateInfo& info) {
     if (next.Finished && row < table_.Rows()) {
       table_.SetProgress(row, 100);
       table_.SetStatus(row, kStatusDone);
+      progress_.Finished(row);
+      ++converted_;
+      hooks_.ShowStatus(progress_.Text());
     }
     if (next.Exception) {
+      ++failed_;
       const QString reason = QString::fromStdString(next.ExceptionMsg);
       const QString file = row < table_.Rows() ? table_.Row(row).InputPath : QString();
       table_.SetFailureReason(row, reason);
@@ -144,7 +163,8 @@ void BatchRunner::EndBatch() {
     case aaOpenFolder: platform::TheOutside().OpenWithDefaultHandler(hooks_.OutputFolder()); break;
     default: break;
   }
-  emit BatchEnded();
+  hooks_.ShowStatus(QStringLiteral("转换结束：%1 个文件转换完成，%2 个文件转换失败。").arg(converted_).arg(failed_));
+  emit BatchEnded(converted_, failed_);
 }
 
 }  // namespace app

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "app/batch_progress.h"
 #include "app/job_creation.h"
 #include "app/job_table.h"
 #include "engine/engine_events.h"
@@ -64,7 +65,8 @@ class BatchRunner : public QObject {
   void HandleTerminate(const TTerminateInfo& info);
 
  signals:
-  void BatchEnded();
+  // After the batch-end event: how many rows finished and how many failed.
+  void BatchEnded(int converted, int failed);
 
  private:
   void Start();
@@ -81,6 +83,9 @@ class BatchRunner : public QObject {
   // another in the engine's order even when a message box nests a loop.
   std::deque<TTerminateInfo> pending_;
   bool handling_ = false;
+  BatchProgress progress_;
+  int converted_ = 0;
+  int failed_ = 0;
 };
 
 }  // namespace app

@@ -18,6 +18,13 @@ QFileDialog* MakeOpenDialog(QWidget* parent, const QStringList& nameFilters, QFi
   dialog->setOptions(QFileDialog::HideNameFilterDetails | QFileDialog::ReadOnly);
   dialog->setNameFilters(nameFilters);
   if (!nameFilters.isEmpty()) dialog->selectNameFilter(nameFilters.first());
+  dialog->setWindowTitle(mode == QFileDialog::ExistingFiles ? QStringLiteral("添加多个视频文件")
+                                                            : QStringLiteral("添加一个视频文件"));
+  dialog->setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
+  dialog->setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
+  dialog->setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));
+  dialog->setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
+  dialog->setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
   return dialog;
 }
 

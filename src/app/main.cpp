@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,6 +47,10 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quvexa"));
   QApplication::setApplicationDisplayName(QString());
+  // The standard dialogs and context menus speak the program's language.
+  QTranslator standardTexts;
+  if (standardTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&standardTexts);
   const QString family = ChineseFontFamily();
   if (!family.isEmpty()) QApplication::setFont(QFont(family, 9));
   app::InstallMainThreadBridge();

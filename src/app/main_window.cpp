@@ -126,6 +126,9 @@ MainWindow::MainWindow(const std::string& programFolder, QWidget* parent)
   batch.ShowStatus = [this](const QString& text) { statusBar()->showMessage(text); };
   runner_ = std::make_unique<BatchRunner>(*engine_, table_, this, std::move(batch));
   runner_->Attach();
+  connect(runner_.get(), &BatchRunner::BatchEnded, this, [this](int converted, int failed) {
+    if (!isActiveWindow()) emit BatchEndedInBackground(converted, failed);
+  });
   ConnectLogger();
 
   // The dialogs, in the program's creation order after the main window.

@@ -79,6 +79,9 @@ class MainWindow : public QMainWindow {
   // Entries the lead wires to the skin engine and the update dialog.
   void SkinChosen(const QString& storedValue);
   void UpdateRequested();
+  // A batch ended while the window was not the active one: the lead routes
+  // this to a desktop notification.
+  void BatchEndedInBackground(int converted, int failed);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

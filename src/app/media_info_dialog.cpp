@@ -40,6 +40,7 @@ MediaInfoDialog::MediaInfoDialog(QWidget* parent) : QDialog(parent) {
 QLabel* MediaInfoDialog::AddRow(QGridLayout* grid, int row, const QString& caption) {
   auto* name = new QLabel(caption, this);
   name->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  name->setFixedWidth(100);
   auto* value = new QLabel(this);
   value->setWordWrap(true);
   value->setTextInteractionFlags(Qt::TextSelectableByMouse);

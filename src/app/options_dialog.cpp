@@ -55,7 +55,7 @@ OptionsDialog::OptionsDialog(WindowState& state, QWidget* parent)
   setObjectName("TForm8");
   setWindowTitle(QStringLiteral("选项设置"));
   setModal(true);
-  setFixedSize(700, 520);
+  setFixedSize(700, 480);
 
   for (const ListLabel& label : kListLabels) {
     auto* box = new QComboBox(this);

@@ -5,11 +5,13 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QStatusBar>
 #include <QFile>
 #include <QTest>
 #include <QToolButton>
 
 #include "app/format_chooser.h"
+#include "app/batch_progress.h"
 #include "app/main_window.h"
 #include "app/options_dialog.h"
 #include "app/settings.h"
@@ -130,6 +132,7 @@ TEST_F(BatchTest, RowsRunOneAfterAnotherAndRunAgain) {
   for (const char* name : {"one.wav", "two.wav", "three.wav"})
     EXPECT_TRUE(platform::IsExistingFile(output + "/" + name)) << name;
   EXPECT_EQ(outside.Calls(), std::vector<std::string>({"open " + output}));
+  EXPECT_EQ(window->statusBar()->currentMessage(), "转换结束：3 个文件转换完成，0 个文件转换失败。");
   EXPECT_EQ(window->Engine().TasksCount(), 0);
   EXPECT_TRUE(Button("btnStart")->isEnabled());
   EXPECT_FALSE(Button("btnPause")->isEnabled());
@@ -237,6 +240,15 @@ TEST_F(BatchTest, ClosingDuringABatchStopsWithoutTouchingTheRows) {
   EXPECT_FALSE(window->Engine().Working() && !window->Engine().AllDone());
   window.reset();
   EXPECT_TRUE(outside.Calls().empty());
+}
+
+TEST(BatchProgressTest, OverallProgressAndTimeLeft) {
+  EXPECT_EQ(app::OverallProgressText(0, 0, 0, 0, 3), "已完成 0/3 个文件");
+  EXPECT_EQ(app::OverallProgressText(0, 60000000, 500, 0, 3), "已完成 0/3 个文件   总进度：0%");
+  // A quarter done in 10 s: 30 s left.
+  EXPECT_EQ(app::OverallProgressText(15000000, 60000000, 10000, 1, 3),
+            "已完成 1/3 个文件   总进度：25%   预计剩余时间：00:00:30");
+  EXPECT_EQ(app::OverallProgressText(90000000, 60000000, 10000, 3, 3), "已完成 3/3 个文件   总进度：100%   预计剩余时间：00:00:00");
 }
 
 }  // namespace
