@@ -3,10 +3,11 @@
 // measured so far (paused time not counted).
 #pragma once
 
-#include <QElapsedTimer>
-#include <QString>
 #include <cstdint>
 #include <vector>
+
+#include <QElapsedTimer>
+#include <QString>
 
 namespace app {
 

@@ -26,7 +26,8 @@ void BatchRunner::Attach() {
   engine_.SetOnTerminate([self](TCustomTranscoder*, const TTerminateInfo& info) {
     if (self.isNull()) return;
     QMetaObject::invokeMethod(
-        self.data(), [self, info] {
+        self.data(),
+        [self, info] {
           if (!self.isNull()) self->HandleTerminate(info);
         },
         Qt::QueuedConnection);
@@ -55,9 +56,10 @@ void BatchRunner::Start() {
   stopped_ = false;
   const JobCreation::RebuildResult rebuilt = hooks_.RebuildTasks();
   if (!rebuilt.Ok) {
-    Dialogs().Message(window_, MessageIcon::Warning, QStringLiteral("Quvexa"),
-                      QStringLiteral("无法开始转换：文件“%1”不能再打开，请检查它是否还在原来的位置。\n\n原因：%2")
-                          .arg(QString::fromStdString(rebuilt.FileName), QString::fromStdString(rebuilt.Error)));
+    Dialogs().Message(
+        window_, MessageIcon::Warning, QStringLiteral("Quvexa"),
+        QStringLiteral("无法开始转换：文件“%1”不能再打开，请检查它是否还在原来的位置。\n\n原因：%2")
+            .arg(QString::fromStdString(rebuilt.FileName), QString::fromStdString(rebuilt.Error)));
     return;
   }
   table_.ResetForBatch();
@@ -159,11 +161,17 @@ void BatchRunner::EndBatch() {
     // Tasks still winding down are cleared by the next start.
   }
   switch (hooks_.AfterAll()) {
-    case aaPowerOff: platform::TheOutside().PowerOff(); break;
-    case aaOpenFolder: platform::TheOutside().OpenWithDefaultHandler(hooks_.OutputFolder()); break;
-    default: break;
+    case aaPowerOff:
+      platform::TheOutside().PowerOff();
+      break;
+    case aaOpenFolder:
+      platform::TheOutside().OpenWithDefaultHandler(hooks_.OutputFolder());
+      break;
+    default:
+      break;
   }
-  hooks_.ShowStatus(QStringLiteral("转换结束：%1 个文件转换完成，%2 个文件转换失败。").arg(converted_).arg(failed_));
+  hooks_.ShowStatus(
+      QStringLiteral("转换结束：%1 个文件转换完成，%2 个文件转换失败。").arg(converted_).arg(failed_));
   emit BatchEnded(converted_, failed_);
 }
 

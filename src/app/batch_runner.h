@@ -5,11 +5,12 @@
 // and runs the after-all action.
 #pragma once
 
-#include <QObject>
-#include <QString>
 #include <deque>
 #include <functional>
 #include <string>
+
+#include <QObject>
+#include <QString>
 
 #include "app/batch_progress.h"
 #include "app/job_creation.h"
@@ -35,10 +36,10 @@ class BatchRunner : public QObject {
   struct Hooks {
     std::function<JobCreation::RebuildResult()> RebuildTasks;
     std::function<void(BatchControls)> ApplyControls;
-    std::function<int()> SelectedRow;      // -1 without a selection
-    std::function<int()> AfterAll;         // AfterAllAction
-    std::function<int()> CpuUsage;         // 0 idle .. 3 normal
-    std::function<int()> Simultaneous;     // files at once - 1
+    std::function<int()> SelectedRow;   // -1 without a selection
+    std::function<int()> AfterAll;      // AfterAllAction
+    std::function<int()> CpuUsage;      // 0 idle .. 3 normal
+    std::function<int()> Simultaneous;  // files at once - 1
     std::function<std::string()> OutputFolder;
     std::function<void(const QString&)> ShowStatus;  // status-bar text
   };

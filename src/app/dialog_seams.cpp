@@ -55,10 +55,18 @@ bool QtDialogSeams::Message(QWidget* parent, MessageIcon icon, const QString& ca
                             MessageButtons buttons) {
   QMessageBox::Icon qtIcon = QMessageBox::Information;
   switch (icon) {
-    case MessageIcon::Information: qtIcon = QMessageBox::Information; break;
-    case MessageIcon::Warning: qtIcon = QMessageBox::Warning; break;
-    case MessageIcon::Error: qtIcon = QMessageBox::Critical; break;
-    case MessageIcon::Question: qtIcon = QMessageBox::Question; break;
+    case MessageIcon::Information:
+      qtIcon = QMessageBox::Information;
+      break;
+    case MessageIcon::Warning:
+      qtIcon = QMessageBox::Warning;
+      break;
+    case MessageIcon::Error:
+      qtIcon = QMessageBox::Critical;
+      break;
+    case MessageIcon::Question:
+      qtIcon = QMessageBox::Question;
+      break;
   }
   const QMessageBox::StandardButtons qtButtons =
       buttons == MessageButtons::OkCancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok;

@@ -141,7 +141,8 @@ bool FormatChooser::eventFilter(QObject* watched, QEvent* event) {
       if (watched != List(page)->viewport() || !List(page)->isEnabled()) continue;
       // Judged once the view has handled the click.
       QMetaObject::invokeMethod(
-          this, [this, page] {
+          this,
+          [this, page] {
             if (!HasSelection(page)) ShowChooseMessage();
           },
           Qt::QueuedConnection);

@@ -4,9 +4,10 @@
 // dialog.
 #pragma once
 
+#include <array>
+
 #include <QDialog>
 #include <QString>
-#include <array>
 
 #include "app/window_state.h"
 

@@ -1,8 +1,9 @@
 #include "app/job_creation.h"
 
-#include <QFileInfo>
 #include <set>
 #include <utility>
+
+#include <QFileInfo>
 
 #include "app/dialog_seams.h"
 #include "app/settings.h"
@@ -74,7 +75,8 @@ QStringList JobFileNameFilters() {
   return filters;
 }
 
-JobCreation::JobCreation(TTranscoder& engine, JobTable& table, WindowState& state, QWidget* parent, Hooks hooks)
+JobCreation::JobCreation(TTranscoder& engine, JobTable& table, WindowState& state, QWidget* parent,
+                         Hooks hooks)
     : engine_(engine), table_(table), state_(state), parent_(parent), hooks_(std::move(hooks)) {}
 
 void JobCreation::LogBlock(const std::string& message) {
@@ -122,8 +124,8 @@ bool JobCreation::OutputTaken(const std::string& name) const {
   return false;
 }
 
-void JobCreation::AppendJob(const std::string& source, const std::string& output, const TInputOptions& slotInput,
-                            const TOutputOptions& outputOptions) {
+void JobCreation::AppendJob(const std::string& source, const std::string& output,
+                            const TInputOptions& slotInput, const TOutputOptions& outputOptions) {
   JobRow row;
   row.InputPath = QString::fromStdString(source);
   row.InputFormat = UpperExtension(source);

@@ -4,10 +4,11 @@
 // the engine's tasks from the slots before a batch starts.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <functional>
 #include <string>
+
+#include <QString>
+#include <QStringList>
 
 #include "app/job_table.h"
 #include "app/window_state.h"

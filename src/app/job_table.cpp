@@ -22,7 +22,8 @@ constexpr std::array<ColumnSpec, JobTable::ColumnCount> kColumns = {{
 }  // namespace
 
 QString JobTable::ColumnCaption(int column) {
-  return column >= 0 && column < ColumnCount ? QString::fromUtf8(kColumns[size_t(column)].Caption) : QString();
+  return column >= 0 && column < ColumnCount ? QString::fromUtf8(kColumns[size_t(column)].Caption)
+                                             : QString();
 }
 
 int JobTable::ColumnWidth(int column) {
@@ -40,14 +41,22 @@ QVariant JobTable::data(const QModelIndex& index, int role) const {
   const JobRow& row = rows_[size_t(index.row())];
   if (role == Qt::DisplayRole) {
     switch (index.column()) {
-      case ColNumber: return QString::number(index.row() + 1);
-      case ColSource: return row.InputPath;
-      case ColSourceFormat: return row.InputFormat;
-      case ColTargetFormat: return row.OutputFormat;
-      case ColTime: return row.Time;
-      case ColProgress: return row.Progress;
-      case ColStatus: return row.Status;
-      default: return {};
+      case ColNumber:
+        return QString::number(index.row() + 1);
+      case ColSource:
+        return row.InputPath;
+      case ColSourceFormat:
+        return row.InputFormat;
+      case ColTargetFormat:
+        return row.OutputFormat;
+      case ColTime:
+        return row.Time;
+      case ColProgress:
+        return row.Progress;
+      case ColStatus:
+        return row.Status;
+      default:
+        return {};
     }
   }
   if (role == Qt::ToolTipRole) {

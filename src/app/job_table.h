@@ -5,11 +5,12 @@
 // rows or slots goes through its operations.
 #pragma once
 
-#include <QAbstractTableModel>
-#include <QString>
 #include <array>
 #include <string>
 #include <vector>
+
+#include <QAbstractTableModel>
+#include <QString>
 
 #include "engine/option_records.h"
 
@@ -50,8 +51,16 @@ class JobTable : public QAbstractTableModel {
  public:
   static constexpr int kSlotCount = 501;
 
-  enum Column { ColNumber, ColSource, ColSourceFormat, ColTargetFormat, ColTime, ColProgress, ColStatus,
-                ColumnCount };
+  enum Column {
+    ColNumber,
+    ColSource,
+    ColSourceFormat,
+    ColTargetFormat,
+    ColTime,
+    ColProgress,
+    ColStatus,
+    ColumnCount
+  };
   static QString ColumnCaption(int column);
   static int ColumnWidth(int column);
 

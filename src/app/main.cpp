@@ -1,13 +1,14 @@
 // Quvexa: the desktop program. Checks for a graphical session, sets up the
 // application (fonts, main-thread bridge, floating-point environment) and
 // runs the main window, after the password lock when one is set up.
+#include <cstdio>
+#include <cstdlib>
+
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/main_thread_bridge.h"
 #include "app/main_window.h"

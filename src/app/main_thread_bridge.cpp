@@ -13,7 +13,8 @@ void InstallMainThreadBridge() {
   platform::SetWakeUpHook([] {
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr) return;
-    QMetaObject::invokeMethod(application, [] { platform::RunPendingMainThreadCalls(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        application, [] { platform::RunPendingMainThreadCalls(); }, Qt::QueuedConnection);
   });
 }
 

@@ -50,12 +50,12 @@ struct SkinEntry {
   const char* Value;
 };
 constexpr SkinEntry kSkins[] = {
-    {"微软MSN皮肤", "skin2"},     {"冬天的色彩皮肤", "skin18"}, {"WMP10皮肤", "skin3"},
-    {"WinXP标准皮肤", "skin4"},   {"Protein样式皮肤", "skin5"}, {"RealOne风格皮肤", "skin6"},
-    {"深蓝色皮肤", "skin7"},      {"蓝色玻璃皮肤", "skin8"},    {"Vista风格皮肤", "skin9"},
-    {"Mac苹果皮肤", "skin1"},     {"深绿色皮肤", "skin10"},     {"桔红色皮肤", "skin11"},
-    {"绿色玻璃皮肤", "skin12"},   {"时尚蓝色blue皮肤", "skin13"}, {"时尚的Cyan皮肤", "skin14"},
-    {"运动黑色皮肤", "skin15"},   {"XP绿色皮肤", "skin16"},
+    {"微软MSN皮肤", "skin2"},   {"冬天的色彩皮肤", "skin18"},   {"WMP10皮肤", "skin3"},
+    {"WinXP标准皮肤", "skin4"}, {"Protein样式皮肤", "skin5"},   {"RealOne风格皮肤", "skin6"},
+    {"深蓝色皮肤", "skin7"},    {"蓝色玻璃皮肤", "skin8"},      {"Vista风格皮肤", "skin9"},
+    {"Mac苹果皮肤", "skin1"},   {"深绿色皮肤", "skin10"},       {"桔红色皮肤", "skin11"},
+    {"绿色玻璃皮肤", "skin12"}, {"时尚蓝色blue皮肤", "skin13"}, {"时尚的Cyan皮肤", "skin14"},
+    {"运动黑色皮肤", "skin15"}, {"XP绿色皮肤", "skin16"},
 };
 
 QStringList LocalFiles(const QMimeData* data) {
@@ -148,7 +148,8 @@ void MainWindow::BuildToolbar() {
   bar->setIconSize(QSize(32, 32));
   bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   bar->setContextMenuPolicy(Qt::PreventContextMenu);
-  auto button = [this, bar](const char* name, const QString& caption, ToolPicture picture, const QString& hint) {
+  auto button = [this, bar](const char* name, const QString& caption, ToolPicture picture,
+                            const QString& hint) {
     auto* b = new QToolButton(bar);
     b->setObjectName(name);
     b->setText(caption);
@@ -162,7 +163,8 @@ void MainWindow::BuildToolbar() {
     bar->addWidget(b);
     return b;
   };
-  addButton_ = button("btnAdd", QStringLiteral("添加"), ToolPicture::Add, QStringLiteral("添加要转换的视频音频文件"));
+  addButton_ =
+      button("btnAdd", QStringLiteral("添加"), ToolPicture::Add, QStringLiteral("添加要转换的视频音频文件"));
   auto* addMenu = new QMenu(addButton_);
   addMenu->setObjectName("AddMenu");
   QAction* addOne = addMenu->addAction(QStringLiteral("添加一个视频文件"));
@@ -174,15 +176,19 @@ void MainWindow::BuildToolbar() {
   addButton_->setMenu(addMenu);
   addButton_->setPopupMode(QToolButton::InstantPopup);
 
-  removeButton_ =
-      button("btnRemove", QStringLiteral("移除"), ToolPicture::Remove, QStringLiteral("从列表中删除选中的文件"));
-  clearButton_ = button("btnClear", QStringLiteral("清空"), ToolPicture::Clear, QStringLiteral("清空转换列表"));
+  removeButton_ = button("btnRemove", QStringLiteral("移除"), ToolPicture::Remove,
+                         QStringLiteral("从列表中删除选中的文件"));
+  clearButton_ =
+      button("btnClear", QStringLiteral("清空"), ToolPicture::Clear, QStringLiteral("清空转换列表"));
   bar->addSeparator();
-  startButton_ = button("btnStart", QStringLiteral("转换"), ToolPicture::Start, QStringLiteral("开始转换视频"));
-  pauseButton_ = button("btnPause", QStringLiteral("暂停"), ToolPicture::Pause, QStringLiteral("暂停视频转换"));
+  startButton_ =
+      button("btnStart", QStringLiteral("转换"), ToolPicture::Start, QStringLiteral("开始转换视频"));
+  pauseButton_ =
+      button("btnPause", QStringLiteral("暂停"), ToolPicture::Pause, QStringLiteral("暂停视频转换"));
   stopButton_ = button("btnStop", QStringLiteral("停止"), ToolPicture::Stop, QStringLiteral("停止视频转换"));
   bar->addSeparator();
-  skinButton_ = button("btnSkin", QStringLiteral("皮肤"), ToolPicture::Skin, QStringLiteral("更换软件外观皮肤"));
+  skinButton_ =
+      button("btnSkin", QStringLiteral("皮肤"), ToolPicture::Skin, QStringLiteral("更换软件外观皮肤"));
   auto* skinMenu = new QMenu(skinButton_);
   skinMenu->setObjectName("SkinMenu");
   for (const SkinEntry& skin : kSkins) {
@@ -311,8 +317,8 @@ QWidget* MainWindow::BuildSettingsPanel() {
   simultaneous_->hide();
   cpuUsage_ = new QComboBox(group);
   cpuUsage_->setObjectName("CpuUsage");
-  cpuUsage_->addItems({QStringLiteral("闲置时进行"), QStringLiteral("CPU占用最低"), QStringLiteral("CPU占用一般"),
-                       QStringLiteral("正常转换")});
+  cpuUsage_->addItems({QStringLiteral("闲置时进行"), QStringLiteral("CPU占用最低"),
+                       QStringLiteral("CPU占用一般"), QStringLiteral("正常转换")});
   cpuUsage_->hide();
 
   connect(browseButton_, &QPushButton::clicked, this, &MainWindow::BrowseOutputFolder);
@@ -324,9 +330,10 @@ QWidget* MainWindow::BuildSettingsPanel() {
 }
 
 void MainWindow::ConnectLogger() {
-  DefaultLogger().SetOnLog([this](const void*, uint32_t threadId, TLogLevel level, const std::string& message) {
-    AppendLog("#" + std::to_string(threadId) + "." + std::to_string(int(level)) + ": " + message);
-  });
+  DefaultLogger().SetOnLog(
+      [this](const void*, uint32_t threadId, TLogLevel level, const std::string& message) {
+        AppendLog("#" + std::to_string(threadId) + "." + std::to_string(int(level)) + ": " + message);
+      });
 }
 
 void MainWindow::AppendLog(const std::string& line) { log_ << QString::fromStdString(line); }
@@ -462,9 +469,9 @@ void MainWindow::MoveDown() {
 
 void MainWindow::ApplyBatchControls(BatchControls state) {
   const bool idle = state == BatchControls::Idle;
-  for (QWidget* w : std::initializer_list<QWidget*>{addButton_, removeButton_, clearButton_, listClearButton_,
-                                                    upButton_, downButton_, browseButton_, existingAction_,
-                                                    simultaneous_, cpuUsage_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{addButton_, removeButton_, clearButton_, listClearButton_, upButton_,
+                                       downButton_, browseButton_, existingAction_, simultaneous_, cpuUsage_})
     w->setEnabled(idle);
   if (!idle) listRemoveButton_->setEnabled(false);
   if (idle) listRemoveButton_->setEnabled(SelectedRow() >= 0);
@@ -537,10 +544,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
         drop->acceptProposedAction();
         // Added once the drag-and-drop hand-shake with the file manager is over.
-        QMetaObject::invokeMethod(this, [this, files] { AddDroppedFiles(files); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, files] { AddDroppedFiles(files); }, Qt::QueuedConnection);
         return true;
       }
-      default: break;
+      default:
+        break;
     }
   }
   return QMainWindow::eventFilter(watched, event);

@@ -5,10 +5,11 @@
 // AppSettings.
 #pragma once
 
-#include <QMainWindow>
-#include <QStringList>
 #include <memory>
 #include <string>
+
+#include <QMainWindow>
+#include <QStringList>
 
 #include "app/batch_runner.h"
 #include "app/job_creation.h"
@@ -45,8 +46,8 @@ class MainWindow : public QMainWindow {
   bool Unlock();
 
   // Commands, as the controls run them.
-  void AddOneFile();     // "添加一个视频文件"
-  void AddManyFiles();   // "添加多个视频文件"
+  void AddOneFile();    // "添加一个视频文件"
+  void AddManyFiles();  // "添加多个视频文件"
   void AddDroppedFiles(const QStringList& files);
   void RemoveSelected();  // "移除"
   void ClearList();       // "清空"

@@ -2,8 +2,9 @@
 // the probe's records and cut out of its English description text.
 #pragma once
 
-#include <QString>
 #include <string>
+
+#include <QString>
 
 class TAVProbe;
 

@@ -59,13 +59,13 @@ QLabel* MediaInfoDialog::Value(const QString& caption) const {
 
 void MediaInfoDialog::SetInfo(const MediaInfoLabels& info) {
   const std::pair<const char*, const QString*> fields[] = {
-      {"文件名：", &info.FileName},         {"文件格式：", &info.FormatName},
-      {"播放时长：", &info.Duration},       {"文件大小：", &info.Size},
-      {"比特率：", &info.BitRate},          {"文件格式全名：", &info.FormatLongName},
-      {"文件扩展名：", &info.Extension},    {"视频分辨率：", &info.Resolution},
-      {"视频帧率：", &info.FrameRate},      {"视频比特率：", &info.VideoBitRate},
-      {"视频流信息：", &info.VideoLine},    {"音频采样率：", &info.SampleRate},
-      {"音频声道：", &info.Channels},       {"音频比特率：", &info.AudioBitRate},
+      {"文件名：", &info.FileName},      {"文件格式：", &info.FormatName},
+      {"播放时长：", &info.Duration},    {"文件大小：", &info.Size},
+      {"比特率：", &info.BitRate},       {"文件格式全名：", &info.FormatLongName},
+      {"文件扩展名：", &info.Extension}, {"视频分辨率：", &info.Resolution},
+      {"视频帧率：", &info.FrameRate},   {"视频比特率：", &info.VideoBitRate},
+      {"视频流信息：", &info.VideoLine}, {"音频采样率：", &info.SampleRate},
+      {"音频声道：", &info.Channels},    {"音频比特率：", &info.AudioBitRate},
       {"音频流信息：", &info.AudioLine},
   };
   for (const auto& [caption, text] : fields)

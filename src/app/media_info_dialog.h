@@ -2,10 +2,11 @@
 // facts of one input in three groups.
 #pragma once
 
-#include <QDialog>
-#include <QString>
 #include <utility>
 #include <vector>
+
+#include <QDialog>
+#include <QString>
 
 #include "app/media_info.h"
 

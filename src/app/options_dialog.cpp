@@ -35,11 +35,11 @@ struct ListLabel {
   const char* Caption;
 };
 constexpr ListLabel kListLabels[olCount] = {
-    {olVideoCodec, "ComboBox1", "视频编码器："},   {olVideoBitrate, "ComboBox2", "视频比特率："},
-    {olFrameSize, "ComboBox3", "视频分辨率："},    {olFrameRate, "ComboBox4", "视频帧率："},
-    {olAudioCodec, "ComboBox5", "音频编码器："},   {olAudioBitrate, "ComboBox6", "音频比特率："},
-    {olSampleRate, "ComboBox7", "音频采样率："},   {olAspect, "ComboBox8", "视频缩放模式："},
-    {olVolume, "ComboBox9", "音量调节："},         {olChannels, "ComboBox10", "声道设置："},
+    {olVideoCodec, "ComboBox1", "视频编码器："}, {olVideoBitrate, "ComboBox2", "视频比特率："},
+    {olFrameSize, "ComboBox3", "视频分辨率："},  {olFrameRate, "ComboBox4", "视频帧率："},
+    {olAudioCodec, "ComboBox5", "音频编码器："}, {olAudioBitrate, "ComboBox6", "音频比特率："},
+    {olSampleRate, "ComboBox7", "音频采样率："}, {olAspect, "ComboBox8", "视频缩放模式："},
+    {olVolume, "ComboBox9", "音量调节："},       {olChannels, "ComboBox10", "声道设置："},
 };
 
 QLabel* Caption(const char* text, QWidget* parent) {
@@ -286,12 +286,18 @@ void OptionsDialog::Confirm() {
 
   const TResolveResult result = ResolveOptions(dialog, state_.OutputFolder, state_.Choice);
   if (dialog.CutEnabled)
-    for (int i = 0; i < 6; ++i) timeEdits_[size_t(i)]->setText(QString::fromStdString(result.CutTimes[size_t(i)]));
+    for (int i = 0; i < 6; ++i)
+      timeEdits_[size_t(i)]->setText(QString::fromStdString(result.CutTimes[size_t(i)]));
   switch (result.Status) {
-    case rsOk: accept(); return;
-    case rsCutRangeError: Inform(this, Text(kMessageCaption), QString::fromStdString(result.Message)); return;
+    case rsOk:
+      accept();
+      return;
+    case rsCutRangeError:
+      Inform(this, Text(kMessageCaption), QString::fromStdString(result.Message));
+      return;
     case rsNoType:
-      Inform(this, Text(kMessageCaption), QStringLiteral("没有选择转换格式，请点击“取消”返回并选择一个格式。"));
+      Inform(this, Text(kMessageCaption),
+             QStringLiteral("没有选择转换格式，请点击“取消”返回并选择一个格式。"));
       return;
     case rsInvalidValue:
       Inform(this, Text(kMessageCaption),

@@ -5,10 +5,11 @@
 // contents live in a profiles::TOptionLists; the combo boxes show it.
 #pragma once
 
-#include <QDialog>
 #include <array>
 #include <memory>
 #include <string>
+
+#include <QDialog>
 
 #include "app/window_state.h"
 #include "profiles/option_lists.h"

@@ -3,8 +3,9 @@
 // is the password scrambled byte by byte with a one-byte key.
 #pragma once
 
-#include <QDialog>
 #include <string>
+
+#include <QDialog>
 
 class QLineEdit;
 

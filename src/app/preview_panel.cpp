@@ -60,9 +60,8 @@ PreviewPanel::PreviewPanel(const AppSettings& settings, QWidget* parent)
   snapshotMenu_ = new QMenu(this);
   snapshotMenu_->setObjectName("SnapshotMenu");
   QAction* openFolder = snapshotMenu_->addAction(QStringLiteral("打开快照目录"));
-  connect(openFolder, &QAction::triggered, this, [this] {
-    platform::TheOutside().OpenWithDefaultHandler(settings_.ReadSnapshotFolder());
-  });
+  connect(openFolder, &QAction::triggered, this,
+          [this] { platform::TheOutside().OpenWithDefaultHandler(settings_.ReadSnapshotFolder()); });
   QAction* setFolder = snapshotMenu_->addAction(QStringLiteral("设置快照目录"));
   connect(setFolder, &QAction::triggered, this, [this] {
     const QString folder = Dialogs().ChooseFolder(this, QStringLiteral("选择快照文件存放目录"), QString());

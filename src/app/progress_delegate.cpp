@@ -1,9 +1,10 @@
 #include "app/progress_delegate.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPainter>
 #include <QStyleOptionProgressBar>
-#include <algorithm>
 
 namespace app {
 

@@ -1,10 +1,9 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 #include "platform/ini_file.h"

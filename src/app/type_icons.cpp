@@ -1,23 +1,32 @@
 #include "app/type_icons.h"
 
+#include <cmath>
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <cmath>
 
 namespace app {
 namespace {
 
-bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
 
 QColor FamilyColour(OutputFamily family) {
   switch (family) {
-    case OutputFamily::Video: return QColor(0x2d, 0x6c, 0xc0);
-    case OutputFamily::Hd: return QColor(0x1f, 0x3a, 0x70);
-    case OutputFamily::Device: return QColor(0x2e, 0x9a, 0x5a);
-    case OutputFamily::Disc: return QColor(0x7a, 0x4c, 0xb0);
-    case OutputFamily::Web: return QColor(0xc8, 0x46, 0x3a);
-    case OutputFamily::Audio: return QColor(0xe0, 0x8a, 0x1e);
+    case OutputFamily::Video:
+      return QColor(0x2d, 0x6c, 0xc0);
+    case OutputFamily::Hd:
+      return QColor(0x1f, 0x3a, 0x70);
+    case OutputFamily::Device:
+      return QColor(0x2e, 0x9a, 0x5a);
+    case OutputFamily::Disc:
+      return QColor(0x7a, 0x4c, 0xb0);
+    case OutputFamily::Web:
+      return QColor(0xc8, 0x46, 0x3a);
+    case OutputFamily::Audio:
+      return QColor(0xe0, 0x8a, 0x1e);
   }
   return Qt::gray;
 }
@@ -121,19 +130,30 @@ QPixmap TypeIcon(const profiles::TOutputType& type) {
 
   const QRectF glyph(12, 7, 36, 28);
   switch (family) {
-    case OutputFamily::Video: DrawFilm(p, glyph); break;
+    case OutputFamily::Video:
+      DrawFilm(p, glyph);
+      break;
     case OutputFamily::Hd:
       DrawFilm(p, glyph);
       p.setPen(QColor(255, 215, 0));
       p.setFont(QFont(p.font().family(), 9, QFont::Black));
       p.drawText(glyph, Qt::AlignCenter, QStringLiteral("HD"));
       break;
-    case OutputFamily::Device: DrawPhone(p, QRectF(21, 6, 18, 30)); break;
-    case OutputFamily::Disc: DrawDisc(p, QPointF(30, 21), 14); break;
-    case OutputFamily::Web: DrawPlayBadge(p, QRectF(16, 6, 28, 28)); break;
-    case OutputFamily::Audio: DrawNote(p, QRectF(17, 7, 26, 27)); break;
+    case OutputFamily::Device:
+      DrawPhone(p, QRectF(21, 6, 18, 30));
+      break;
+    case OutputFamily::Disc:
+      DrawDisc(p, QPointF(30, 21), 14);
+      break;
+    case OutputFamily::Web:
+      DrawPlayBadge(p, QRectF(16, 6, 28, 28));
+      break;
+    case OutputFamily::Audio:
+      DrawNote(p, QRectF(17, 7, 26, 27));
+      break;
   }
-  QString label = QString::fromUtf8(type.FileExtension.data(), int(type.FileExtension.size())).mid(1).toUpper();
+  QString label =
+      QString::fromUtf8(type.FileExtension.data(), int(type.FileExtension.size())).mid(1).toUpper();
   QFont font = p.font();
   font.setPixelSize(label.size() > 3 ? 11 : 13);
   font.setBold(true);

@@ -3,12 +3,6 @@
 // and a way to act on a modal dialog from inside its own loop.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QPointer>
-#include <QTimer>
-#include <QWidget>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -16,9 +10,16 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
 #include "app/dialog_seams.h"
 #include "app/main_thread_bridge.h"
 #include "support/temp_dir.h"
+#include "support/test_media.h"
 
 namespace apptest {
 
@@ -108,8 +109,10 @@ class ScopedHome {
   }
   ~ScopedHome() {
     for (const auto& [name, value] : saved_) {
-      if (value.has) setenv(name.c_str(), value.text.c_str(), 1);
-      else unsetenv(name.c_str());
+      if (value.has)
+        setenv(name.c_str(), value.text.c_str(), 1);
+      else
+        unsetenv(name.c_str());
     }
   }
   const std::string& Path() const { return home_; }
@@ -126,6 +129,19 @@ class ScopedHome {
   std::string home_;
   std::vector<std::pair<std::string, Value>> saved_;
 };
+
+// A small MPEG-4 + PCM clip in AVI of the given length, written once per
+// test program.
+inline std::string SmallClip(double seconds = 1.0) {
+  testsupport::MediaSpec spec;
+  spec.container = "avi";
+  spec.videoCodec = "mpeg4";
+  spec.width = 160;
+  spec.height = 120;
+  spec.audioCodecs = {"pcm_s16le"};
+  spec.seconds = seconds;
+  return testsupport::CachedMedia("clip_" + std::to_string(int(seconds * 10)) + ".avi", spec);
+}
 
 // Runs action once widget is visible: for modal dialogs, from inside the
 // loop that shows them. The check repeats until it ran or the widget went.

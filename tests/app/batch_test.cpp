@@ -1,17 +1,16 @@
 // Batches in the real window: rows converted in list order, pause, resume
 // and stop, a failing task, the after-all action, a start that cannot
 // re-create its tasks, and closing the window mid-batch.
-#include <gtest/gtest.h>
-
 #include <QComboBox>
+#include <QFile>
 #include <QListWidget>
 #include <QStatusBar>
-#include <QFile>
 #include <QTest>
 #include <QToolButton>
+#include <gtest/gtest.h>
 
-#include "app/format_chooser.h"
 #include "app/batch_progress.h"
+#include "app/format_chooser.h"
 #include "app/main_window.h"
 #include "app/options_dialog.h"
 #include "app/settings.h"
@@ -29,16 +28,7 @@ using app::JobTable;
 
 constexpr int kBatchTimeoutMs = 120000;
 
-std::string Clip(double seconds) {
-  testsupport::MediaSpec spec;
-  spec.container = "avi";
-  spec.videoCodec = "mpeg4";
-  spec.width = 160;
-  spec.height = 120;
-  spec.audioCodecs = {"pcm_s16le"};
-  spec.seconds = seconds;
-  return testsupport::CachedMedia("clip_" + std::to_string(int(seconds * 10)) + ".avi", spec);
-}
+using apptest::SmallClip;
 
 class BatchTest : public ::testing::Test {
  protected:
@@ -58,7 +48,7 @@ class BatchTest : public ::testing::Test {
   void AddRows(const std::vector<std::string>& names, double seconds, int code) {
     for (const std::string& name : names) {
       const std::string path = inputs + "/" + name;
-      QFile::copy(QString::fromStdString(Clip(seconds)), QString::fromStdString(path));
+      QFile::copy(QString::fromStdString(SmallClip(seconds)), QString::fromStdString(path));
       dialogs.files.push_back(QString::fromStdString(path));
       app::FormatChooser* chooser = window->Chooser();
       app::OptionsDialog* options = window->Options();
@@ -199,7 +189,7 @@ TEST_F(BatchTest, AFailingTaskWarnsAndTheNextRowRuns) {
   failing.Output.AudioChannels = 7;
   app::JobRow row = window->Table().Row(0);
   row.InputPath = QString::fromStdString(inputs + "/second.avi");
-  QFile::copy(QString::fromStdString(Clip(1.0)), row.InputPath);
+  QFile::copy(QString::fromStdString(SmallClip(1.0)), row.InputPath);
   failing.Input.FileName = platform::Widen(row.InputPath.toStdString());
   ASSERT_EQ(window->Table().Append(row, failing.Input, failing.Output), 1);
   AddRows({"third.avi"}, 1.0, 526);
@@ -248,7 +238,8 @@ TEST(BatchProgressTest, OverallProgressAndTimeLeft) {
   // A quarter done in 10 s: 30 s left.
   EXPECT_EQ(app::OverallProgressText(15000000, 60000000, 10000, 1, 3),
             "已完成 1/3 个文件   总进度：25%   预计剩余时间：00:00:30");
-  EXPECT_EQ(app::OverallProgressText(90000000, 60000000, 10000, 3, 3), "已完成 3/3 个文件   总进度：100%   预计剩余时间：00:00:00");
+  EXPECT_EQ(app::OverallProgressText(90000000, 60000000, 10000, 3, 3),
+            "已完成 3/3 个文件   总进度：100%   预计剩余时间：00:00:00");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // The format chooser, the options dialog and the password lock, driven as
 // a user drives them.
-#include <gtest/gtest.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,6 +7,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <gtest/gtest.h>
 
 #include "app/format_chooser.h"
 #include "app/options_dialog.h"
@@ -164,9 +163,9 @@ TEST_F(OptionsTest, Type500OpensWithItsDefaults) {
   ShowFor(500);
   EXPECT_EQ(dialog.windowTitle(), "选项设置");
   EXPECT_EQ(dialog.findChild<QLineEdit*>("Edit1")->text(), "/nowhere/a.avi");
-  const QStringList expected = {"Divx 5 视频压缩器", "816 kbps (高质量)", "保持原分辨率", "25",
-                                "MP3音频编码器",     "128",               "44100",         "普通视频4:3模式",
-                                "音量保持不变",      "立体声"};
+  const QStringList expected = {
+      "Divx 5 视频压缩器", "816 kbps (高质量)", "保持原分辨率", "25", "MP3音频编码器", "128", "44100",
+      "普通视频4:3模式",   "音量保持不变",      "立体声"};
   for (int list = 0; list < olCount; ++list)
     EXPECT_EQ(dialog.Box(TOptionListIndex(list))->currentText(), expected[list]) << list;
   EXPECT_TRUE(dialog.Box(olVideoCodec)->isEnabled());

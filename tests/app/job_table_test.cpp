@@ -1,8 +1,9 @@
 // The job table: rows and the 501 slots behind them stay aligned through
 // adds, removals, moves and clears.
+#include "app/job_table.h"
+
 #include <gtest/gtest.h>
 
-#include "app/job_table.h"
 #include "app_test_support.h"
 #include "platform/code_page.h"
 
@@ -21,7 +22,9 @@ int AddJob(JobTable& table, int n) {
   return table.Append(row, input, output);
 }
 
-std::string SlotInput(const JobTable& table, int slot) { return platform::Utf8(table.Slot(slot).Input.FileName); }
+std::string SlotInput(const JobTable& table, int slot) {
+  return platform::Utf8(table.Slot(slot).Input.FileName);
+}
 
 QStringList Numbers(const JobTable& table) {
   QStringList numbers;
@@ -112,7 +115,8 @@ TEST(JobTableTest, ProgressIsKeptUnclampedAndBatchResetClearsFailures) {
   table.SetProgress(0, 130);
   table.SetFailureReason(0, "Unknown encoder 'x'");
   EXPECT_EQ(table.data(table.index(0, JobTable::ColProgress), Qt::DisplayRole).toInt(), 130);
-  EXPECT_EQ(table.data(table.index(0, JobTable::ColStatus), Qt::ToolTipRole).toString(), "Unknown encoder 'x'");
+  EXPECT_EQ(table.data(table.index(0, JobTable::ColStatus), Qt::ToolTipRole).toString(),
+            "Unknown encoder 'x'");
   table.ResetForBatch();
   EXPECT_EQ(table.Row(0).Progress, 0);
   EXPECT_EQ(table.Row(0).Status, "准备");

@@ -1,22 +1,21 @@
 // The main window: start-up, adding jobs through the chooser and the
 // options dialog, the list's remove, move and clear rules, dropped files,
 // and closing.
-#include <gtest/gtest.h>
-
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
-#include <QRegularExpression>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
+#include <gtest/gtest.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -37,21 +36,9 @@ extern "C" {
 
 namespace {
 
+using app::JobTable;
 using apptest::App;
 using apptest::FakeDialogs;
-using app::JobTable;
-
-// A short small clip, written once per test program.
-std::string Clip(const std::string& name, double seconds = 1.0) {
-  testsupport::MediaSpec spec;
-  spec.container = "avi";
-  spec.videoCodec = "mpeg4";
-  spec.width = 160;
-  spec.height = 120;
-  spec.audioCodecs = {"pcm_s16le"};
-  spec.seconds = seconds;
-  return testsupport::CachedMedia(name, spec);
-}
 
 // A copy of a clip under another name in a folder of its own.
 std::string CopyAs(const std::string& source, const std::string& folder, const std::string& name) {
@@ -132,9 +119,9 @@ TEST_F(MainWindowTest, FirstStartWithoutSettings) {
   // Toolbar captions, hints and the enabled states of an empty list.
   const std::vector<std::pair<const char*, const char*>> hints = {
       {"btnAdd", "添加要转换的视频音频文件"}, {"btnRemove", "从列表中删除选中的文件"},
-      {"btnClear", "清空转换列表"},            {"btnStart", "开始转换视频"},
-      {"btnPause", "暂停视频转换"},            {"btnStop", "停止视频转换"},
-      {"btnSkin", "更换软件外观皮肤"},         {"btnHelp", "软件帮助"}};
+      {"btnClear", "清空转换列表"},           {"btnStart", "开始转换视频"},
+      {"btnPause", "暂停视频转换"},           {"btnStop", "停止视频转换"},
+      {"btnSkin", "更换软件外观皮肤"},        {"btnHelp", "软件帮助"}};
   for (const auto& [name, hint] : hints) EXPECT_EQ(Child<QToolButton>(name)->statusTip(), hint) << name;
   EXPECT_TRUE(Enabled("btnAdd"));
   for (const char* off : {"btnRemove", "btnClear", "btnStart", "btnPause", "btnStop", "Button12", "Button13"})
@@ -176,17 +163,19 @@ TEST_F(MainWindowTest, FolderButtonsHelpAndSkinMenu) {
 
   Child<QPushButton>("OpenFolderButton")->click();
   window->OpenHelp();
-  EXPECT_EQ(outside.Calls(), std::vector<std::string>({"open " + chosen, "open " + program + "/help/index.html"}));
+  EXPECT_EQ(outside.Calls(),
+            std::vector<std::string>({"open " + chosen, "open " + program + "/help/index.html"}));
 
   QString chosenSkin;
-  QObject::connect(window.get(), &app::MainWindow::SkinChosen, [&chosenSkin](const QString& v) { chosenSkin = v; });
+  QObject::connect(window.get(), &app::MainWindow::SkinChosen,
+                   [&chosenSkin](const QString& v) { chosenSkin = v; });
   Child<QToolButton>("btnSkin")->menu()->actions().at(9)->trigger();
   EXPECT_EQ(chosenSkin, "skin1");
   EXPECT_EQ(platform::IniFile(program + "/system.ini").ReadString("skin", "SetSkin"), "skin1");
 }
 
 TEST_F(MainWindowTest, PspWorkedExampleReachesTheEngine) {
-  const std::string input = CopyAs(Clip("clip.avi"), inputs, "a.avi");
+  const std::string input = CopyAs(apptest::SmallClip(), inputs, "a.avi");
   window->show();
   AddOne(input, 507);
   ASSERT_EQ(window->Table().Rows(), 1) << window->LogText().join("\n").toStdString();
@@ -244,7 +233,7 @@ TEST_F(MainWindowTest, PspWorkedExampleReachesTheEngine) {
 }
 
 TEST_F(MainWindowTest, CutRangeOfASingleFileReachesBothRecords) {
-  const std::string input = CopyAs(Clip("long.avi", 3.0), inputs, "cut.avi");
+  const std::string input = CopyAs(apptest::SmallClip(3.0), inputs, "cut.avi");
   AddOne(input, 512, [](app::OptionsDialog& options) {
     options.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
     options.TimeEdit(profiles::ctStartSeconds)->setText("01");
@@ -258,7 +247,7 @@ TEST_F(MainWindowTest, CutRangeOfASingleFileReachesBothRecords) {
 }
 
 TEST_F(MainWindowTest, CancelledChooserAndUnreadableFilesAddNothing) {
-  const std::string input = CopyAs(Clip("clip.avi"), inputs, "a.avi");
+  const std::string input = CopyAs(apptest::SmallClip(), inputs, "a.avi");
   dialogs.files.push_back(QString::fromStdString(input));
   apptest::WhenShown(window->Chooser(),
                      [this] { window->Chooser()->findChild<QPushButton*>("Button2")->click(); });
@@ -283,10 +272,11 @@ TEST_F(MainWindowTest, CancelledChooserAndUnreadableFilesAddNothing) {
 }
 
 TEST_F(MainWindowTest, SeveralFilesShareOneChoiceAndSkipUnreadableOnes) {
-  const std::string x = CopyAs(Clip("clip.avi"), inputs, "x.avi");
-  const std::string y = CopyAs(Clip("clip.avi"), inputs, "y.mkv");
+  const std::string x = CopyAs(apptest::SmallClip(), inputs, "x.avi");
+  const std::string y = CopyAs(apptest::SmallClip(), inputs, "y.mkv");
   const std::string noise = testsupport::GarbageFile("z.avi", 8192);
-  dialogs.fileLists.push_back({QString::fromStdString(x), QString::fromStdString(noise), QString::fromStdString(y)});
+  dialogs.fileLists.push_back(
+      {QString::fromStdString(x), QString::fromStdString(noise), QString::fromStdString(y)});
   AnswerChoice(512, [](app::OptionsDialog& options) {
     EXPECT_FALSE(options.findChild<QCheckBox*>("CheckBox1")->isEnabled());
   });
@@ -302,7 +292,7 @@ TEST_F(MainWindowTest, SeveralFilesShareOneChoiceAndSkipUnreadableOnes) {
 
   // Two inputs with one name write two outputs, not one.
   const std::string other = testsupport::MakeTempSubdir("other");
-  const std::string x2 = CopyAs(Clip("clip.avi"), other, "x.avi");
+  const std::string x2 = CopyAs(apptest::SmallClip(), other, "x.avi");
   dialogs.fileLists.push_back({QString::fromStdString(x2)});
   AnswerChoice(512);
   window->AddManyFiles();
@@ -312,7 +302,7 @@ TEST_F(MainWindowTest, SeveralFilesShareOneChoiceAndSkipUnreadableOnes) {
 }
 
 TEST_F(MainWindowTest, DroppedLocalFilesAreAddedAndOtherDropsIgnored) {
-  const std::string x = CopyAs(Clip("clip.avi"), inputs, "dropped.avi");
+  const std::string x = CopyAs(apptest::SmallClip(), inputs, "dropped.avi");
   window->show();
   QWidget* viewport = window->JobList()->viewport();
 
@@ -345,7 +335,7 @@ class ListTest : public MainWindowTest {
     MainWindowTest::SetUp();
     window->show();
     for (const char* name : {"one.avi", "two.avi", "three.avi"}) {
-      paths << QString::fromStdString(CopyAs(Clip("clip.avi"), inputs, name));
+      paths << QString::fromStdString(CopyAs(apptest::SmallClip(), inputs, name));
       AddOne(paths.last().toStdString(), 512);
     }
     ASSERT_EQ(window->Table().Rows(), 3);
@@ -353,7 +343,8 @@ class ListTest : public MainWindowTest {
   }
   QStringList SlotInputs() const {
     QStringList names;
-    for (int i = 0; i < 3; ++i) names << QString::fromStdString(platform::Utf8(window->Table().Slot(i).Input.FileName));
+    for (int i = 0; i < 3; ++i)
+      names << QString::fromStdString(platform::Utf8(window->Table().Slot(i).Input.FileName));
     return names;
   }
   QStringList paths;
@@ -385,7 +376,8 @@ TEST_F(ListTest, RemoveKeepsRowsSlotsAndTasksAligned) {
   window->SelectRow(0);
   window->RemoveSelected();
   EXPECT_EQ(window->Table().Rows(), 0);
-  for (const char* off : {"btnClear", "btnStart", "Button10", "Button11", "Button13"}) EXPECT_FALSE(Enabled(off)) << off;
+  for (const char* off : {"btnClear", "btnStart", "Button10", "Button11", "Button13"})
+    EXPECT_FALSE(Enabled(off)) << off;
 }
 
 TEST_F(ListTest, MovesCarryTheSelectionWithoutReloadingThePreview) {
@@ -422,16 +414,18 @@ TEST_F(ListTest, ClearFreesEverySlotAndTask) {
   Child<QToolButton>("btnClear")->click();
   EXPECT_EQ(window->Table().Rows(), 0);
   EXPECT_EQ(window->Engine().TasksCount(), 0);
-  for (int slot = 0; slot < JobTable::kSlotCount; ++slot) ASSERT_EQ(window->Table().Slot(slot).SlotState, "kong");
+  for (int slot = 0; slot < JobTable::kSlotCount; ++slot)
+    ASSERT_EQ(window->Table().Slot(slot).SlotState, "kong");
   EXPECT_TRUE(Enabled("btnAdd"));
-  for (const char* off : {"btnRemove", "btnClear", "btnStart", "Button10", "Button11", "Button12", "Button13"})
+  for (const char* off :
+       {"btnRemove", "btnClear", "btnStart", "Button10", "Button11", "Button12", "Button13"})
     EXPECT_FALSE(Enabled(off)) << off;
 }
 
 TEST_F(MainWindowTest, AFullTableRefusesTheAdd) {
   // Fill every slot directly; job creation must then refuse.
   for (int i = 0; i < JobTable::kSlotCount; ++i) window->Table().Append({}, {}, {});
-  dialogs.files.push_back(QString::fromStdString(Clip("clip.avi")));
+  dialogs.files.push_back(QString::fromStdString(apptest::SmallClip()));
   window->AddOneFile();
   EXPECT_EQ(dialogs.openCalls, 0);
   ASSERT_EQ(dialogs.messages.size(), 1u);

@@ -1,13 +1,13 @@
 // The media information: the cutting rules on the description text, and
 // the dialog for audio-only, video-only and six-channel files.
-#include <gtest/gtest.h>
+#include "app/media_info.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/media_info.h"
 #include "app/media_info_dialog.h"
 #include "app_test_support.h"
 #include "platform/code_page.h"
@@ -79,8 +79,9 @@ class MediaInfoWindowTest : public ::testing::Test {
     std::map<QString, QString> labels;
     app::MediaInfoDialog* dialog = window->MediaInfo();
     apptest::WhenShown(dialog, [dialog, &labels] {
-      for (const char* caption : {"文件名：", "文件格式：", "播放时长：", "文件扩展名：", "视频分辨率：", "视频帧率：",
-                                  "视频比特率：", "视频流信息：", "音频采样率：", "音频声道：", "音频流信息："})
+      for (const char* caption :
+           {"文件名：", "文件格式：", "播放时长：", "文件扩展名：", "视频分辨率：", "视频帧率：",
+            "视频比特率：", "视频流信息：", "音频采样率：", "音频声道：", "音频流信息："})
         labels[QString::fromUtf8(caption)] = dialog->Value(QString::fromUtf8(caption))->text();
       dialog->findChild<QPushButton*>("Button1")->click();
     });

@@ -1,8 +1,9 @@
 // system.ini: first start, stored folders, fall-backs written back, and the
 // user's configuration folder when the program folder is not writable.
+#include "app/settings.h"
+
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "app_test_support.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
