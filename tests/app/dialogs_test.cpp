@@ -154,6 +154,7 @@ class OptionsTest : public ::testing::Test {
     box->setCurrentIndex(row);
     emit box->activated(row);
   }
+  QApplication& application = App();  // before the dialog below
   app::WindowState state;
   FakeDialogs dialogs;
   app::OptionsDialog dialog{state};
