@@ -8,11 +8,11 @@ BUILD=build/release
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUVEXA_BUILD_TESTS=OFF -DQUVEXA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD"
 BIN="$BUILD/bin"
-if [ -x "$BIN/quvexa" ]; then
-  exec "$BIN/quvexa" "$@"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "Quvexa is a desktop program and needs a graphical session (DISPLAY is not set)."
+  echo "Start it from a desktop session, or under a virtual X server:"
+  echo "  xvfb-run -a -s '-screen 0 1280x800x24' $BIN/quvexa"
+  echo "The command-line converter needs no display: $BIN/quvexa-convert --help"
+  exit 1
 fi
-echo "Built programs in $BIN:"
-ls -1 "$BIN" | sed 's/^/  /'
-echo "The main window is not built yet. Convert from the command line with"
-echo "  $BIN/quvexa-convert --help"
-echo "Run the tests with ./test.sh"
+exec "$BIN/quvexa" "$@"

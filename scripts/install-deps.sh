@@ -10,7 +10,7 @@ PACKAGES=(
   libavfilter-dev libavdevice-dev
   libsdl2-dev libjpeg-dev libpng-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk xvfb xauth
+  fonts-noto-cjk qt6-translations-l10n xvfb xauth
   desktop-file-utils appstream dpkg-dev
 )
 missing=()
