@@ -7,14 +7,17 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 #include "app/main_thread_bridge.h"
 #include "app/main_window.h"
+#include "app/shell_wiring.h"
 #include "platform/floating_point.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_outside.h"
+#include "skin/skin_apply.h"
 
 namespace {
 
@@ -48,6 +51,10 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quvexa"));
   QApplication::setApplicationDisplayName(QString());
+  // The desktop entry and the icon that an installed copy carries.
+  QApplication::setDesktopFileName(QStringLiteral("org.quvexa.Quvexa"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quvexa.Quvexa")));
+  skin::UseSkinBaseStyle();
   // The standard dialogs and context menus speak the program's language.
   QTranslator standardTexts;
   if (standardTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -61,6 +68,7 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     app::MainWindow window(platform::ExecutableFolder());
+    new app::ShellWiring(window, window.Settings().IniPath(), platform::ExecutableFolder());
     if (!window.Unlock()) {
       window.close();
       platform::SetOutside(nullptr);

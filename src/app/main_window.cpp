@@ -38,25 +38,13 @@
 #include "platform/outside.h"
 #include "platform/paths.h"
 #include "profiles/option_lists.h"
+#include "skin/skin_menu.h"
 
 namespace app {
 namespace {
 
 constexpr int kClientWidth = 851;
 constexpr int kClientHeight = 588;
-
-struct SkinEntry {
-  const char* Caption;
-  const char* Value;
-};
-constexpr SkinEntry kSkins[] = {
-    {"微软MSN皮肤", "skin2"},   {"冬天的色彩皮肤", "skin18"},   {"WMP10皮肤", "skin3"},
-    {"WinXP标准皮肤", "skin4"}, {"Protein样式皮肤", "skin5"},   {"RealOne风格皮肤", "skin6"},
-    {"深蓝色皮肤", "skin7"},    {"蓝色玻璃皮肤", "skin8"},      {"Vista风格皮肤", "skin9"},
-    {"Mac苹果皮肤", "skin1"},   {"深绿色皮肤", "skin10"},       {"桔红色皮肤", "skin11"},
-    {"绿色玻璃皮肤", "skin12"}, {"时尚蓝色blue皮肤", "skin13"}, {"时尚的Cyan皮肤", "skin14"},
-    {"运动黑色皮肤", "skin15"}, {"XP绿色皮肤", "skin16"},
-};
 
 QStringList LocalFiles(const QMimeData* data) {
   QStringList files;
@@ -191,14 +179,10 @@ void MainWindow::BuildToolbar() {
       button("btnSkin", QStringLiteral("皮肤"), ToolPicture::Skin, QStringLiteral("更换软件外观皮肤"));
   auto* skinMenu = new QMenu(skinButton_);
   skinMenu->setObjectName("SkinMenu");
-  for (const SkinEntry& skin : kSkins) {
-    QAction* entry = skinMenu->addAction(QString::fromUtf8(skin.Caption));
-    const QString value = QString::fromLatin1(skin.Value);
-    connect(entry, &QAction::triggered, this, [this, value] {
-      settings_.WriteSkinValue(value.toStdString());
-      emit SkinChosen(value);
-    });
-  }
+  skin::BuildSkinMenu(skinMenu, settings_.SkinValue(), [this](const std::string& value) {
+    settings_.WriteSkinValue(value);
+    emit SkinChosen(QString::fromStdString(value));
+  });
   skinButton_->setMenu(skinMenu);
   skinButton_->setPopupMode(QToolButton::InstantPopup);
   helpButton_ = button("btnHelp", QStringLiteral("帮助"), ToolPicture::Help, QStringLiteral("软件帮助"));

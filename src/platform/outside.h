@@ -1,7 +1,7 @@
 // Everything through which the program reaches outside its own process:
 // opening a folder, file or address with the desktop's default handler,
-// powering the machine off, downloading over HTTP, playing a sound file and
-// reading the machine-wide lock file. Code calls TheOutside(); tests put a
+// powering the machine off, downloading over HTTP, playing a sound file,
+// reading the machine-wide lock file and showing a desktop notification. Code calls TheOutside(); tests put a
 // RecordingOutside (recording_outside.h) in its place, so nothing real is
 // opened, shut down or downloaded.
 #pragma once
@@ -37,6 +37,9 @@ class Outside {
   virtual bool PlaySoundFile(const std::string& file) = 0;
   // The lock file's section and key (see LockFilePath()).
   virtual LockFileEntry ReadLockFile() = 0;
+  // A desktop notification (title and body in UTF-8); false when no
+  // notification service answers. Never blocks for long.
+  virtual bool ShowNotification(const std::string& title, const std::string& body) = 0;
 };
 
 // The instance in use: the one set last, or a built-in system one

@@ -19,6 +19,12 @@ bool RecordingOutside::OpenWithDefaultHandler(const std::string& pathOrUrl) {
   return result_;
 }
 
+bool RecordingOutside::ShowNotification(const std::string& title, const std::string& body) {
+  Record("notify " + title + ": " + body);
+  std::lock_guard<std::mutex> guard(lock_);
+  return result_;
+}
+
 bool RecordingOutside::PowerOff() {
   Record("poweroff");
   std::lock_guard<std::mutex> guard(lock_);

@@ -28,9 +28,11 @@ class RecordingOutside : public Outside {
   bool DownloadToFile(const std::string& url, const std::string& file, std::string* error) override;
   bool PlaySoundFile(const std::string& file) override;
   LockFileEntry ReadLockFile() override;
+  bool ShowNotification(const std::string& title, const std::string& body) override;
 
   // Every request in order: "open <path>", "poweroff", "download <url> <file>",
-  // "sound <file>", "lock".
+  // "sound <file>", "lock",
+  // "notify <title>: <body>".
   std::vector<std::string> Calls() const;
   void Clear();
 

@@ -111,4 +111,6 @@ void SystemOutside::SetSoundPlayer(std::function<bool(const std::string&)> playe
   soundPlayer_ = std::move(player);
 }
 
+bool SystemOutside::ShowNotification(const std::string&, const std::string&) { return false; }
+
 }  // namespace platform

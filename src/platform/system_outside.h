@@ -20,6 +20,8 @@ class SystemOutside : public Outside {
   bool DownloadToFile(const std::string& url, const std::string& file, std::string* error) override;
   bool PlaySoundFile(const std::string& file) override;
   LockFileEntry ReadLockFile() override;
+  // Without Qt there is no session-bus client here: nothing is shown.
+  bool ShowNotification(const std::string& title, const std::string& body) override;
 
   // The function that plays a sound file (the media layer's SDL player);
   // without one PlaySoundFile returns false.

@@ -1,5 +1,8 @@
 #include "platform/qt/qt_outside.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFile>
@@ -9,6 +12,7 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
+#include <QVariantMap>
 
 namespace platform {
 
@@ -46,6 +50,21 @@ bool QtOutside::DownloadToFile(const std::string& url, const std::string& file, 
   }
   delete reply;
   return ok;
+}
+
+bool QtOutside::ShowNotification(const std::string& title, const std::string& body) {
+  static constexpr char kService[] = "org.freedesktop.Notifications";
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected() || bus.interface() == nullptr) return false;
+  // Without a notification service a call would wait for the bus to time out.
+  if (!bus.interface()->isServiceRegistered(QString::fromLatin1(kService)).value()) return false;
+  QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService),
+                                                     QStringLiteral("/org/freedesktop/Notifications"),
+                                                     QString::fromLatin1(kService), QStringLiteral("Notify"));
+  call << QStringLiteral("Quvexa") << uint(0) << QStringLiteral("org.quvexa.Quvexa")
+       << QString::fromStdString(title) << QString::fromStdString(body) << QStringList() << QVariantMap()
+       << int(-1);
+  return bus.send(call);
 }
 
 }  // namespace platform
