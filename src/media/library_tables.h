@@ -417,6 +417,7 @@ extern "C" {
   X(SDL_RemoveTimer)                                                           \
   X(SDL_GetCurrentAudioDriver)                                                 \
   X(SDL_GetCurrentVideoDriver)                                                 \
+  X(SDL_GetNumVideoDisplays)                                                   \
   X(SDL_OpenAudioDevice)                                                       \
   X(SDL_PauseAudioDevice)                                                      \
   X(SDL_LockAudioDevice)                                                       \
@@ -442,6 +443,7 @@ extern "C" {
   X(SDL_SetWindowSize)                                                         \
   X(SDL_SetWindowTitle)                                                        \
   X(SDL_ShowWindow)                                                            \
+  X(SDL_SetWindowInputFocus)                                                   \
   X(SDL_CreateRenderer)                                                        \
   X(SDL_DestroyRenderer)                                                       \
   X(SDL_GetRendererOutputSize)                                                 \
@@ -450,6 +452,10 @@ extern "C" {
   X(SDL_RenderFillRect)                                                        \
   X(SDL_RenderCopy)                                                            \
   X(SDL_RenderPresent)                                                         \
+  X(SDL_RenderReadPixels)                                                      \
+  X(SDL_CreateSoftwareRenderer)                                                \
+  X(SDL_CreateRGBSurfaceWithFormat)                                            \
+  X(SDL_FreeSurface)                                                           \
   X(SDL_CreateTexture)                                                         \
   X(SDL_DestroyTexture)                                                        \
   X(SDL_UpdateYUVTexture)                                                      \
