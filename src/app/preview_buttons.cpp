@@ -1,11 +1,12 @@
 #include "app/preview_buttons.h"
 
+#include <cmath>
+
 #include <QEnterEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <cmath>
 
 namespace app {
 namespace {

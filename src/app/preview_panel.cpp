@@ -1,5 +1,8 @@
 #include "app/preview_panel.h"
 
+#include <cstring>
+#include <mutex>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QFile>
@@ -10,8 +13,6 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QVBoxLayout>
-#include <cstring>
-#include <mutex>
 
 #include "app/dialog_seams.h"
 #include "app/preview_buttons.h"
@@ -87,7 +88,9 @@ void SeekBar::mouseReleaseEvent(QMouseEvent* event) {
 // ---- panel
 
 PreviewPanel::PreviewPanel(const AppSettings& settings, QWidget* parent)
-    : QGroupBox(QStringLiteral("视频预览"), parent), settings_(settings), player_(std::make_unique<TFFPlayer>()) {
+    : QGroupBox(QStringLiteral("视频预览"), parent),
+      settings_(settings),
+      player_(std::make_unique<TFFPlayer>()) {
   setObjectName("GroupBox1");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 6, 8, 6);
@@ -113,7 +116,8 @@ PreviewPanel::PreviewPanel(const AppSettings& settings, QWidget* parent)
   ImageButton* pause = AddButton("PauseButton", int(PreviewGlyph::Pause), QStringLiteral("暂停"));
   ImageButton* stop = AddButton("StopButton", int(PreviewGlyph::Stop), QStringLiteral("停止"));
   muteButton_ = AddButton("MuteButton", int(PreviewGlyph::Sound), QStringLiteral("声音/静音"));
-  ImageButton* snapshot = AddButton("SnapshotButton", int(PreviewGlyph::Snapshot), QStringLiteral("捕捉快照"));
+  ImageButton* snapshot =
+      AddButton("SnapshotButton", int(PreviewGlyph::Snapshot), QStringLiteral("捕捉快照"));
   ImageButton* settingsButton =
       AddButton("SnapshotSettingsButton", int(PreviewGlyph::SnapshotSettings), QStringLiteral("快照设置"));
   for (ImageButton* b : {play, pause, stop}) buttons->addWidget(b);
@@ -266,14 +270,14 @@ QString PreviewPanel::TakeSnapshot() {
   const std::string saved = SaveSnapshot(picture, folder, LocalPath(file_), format, &error);
   if (saved.empty()) {
     Log(error);
-    if (hooks_.ShowStatus) hooks_.ShowStatus(QStringLiteral("无法保存视频快照，请检查快照目录是否存在并且可以写入。"));
+    if (hooks_.ShowStatus)
+      hooks_.ShowStatus(QStringLiteral("无法保存视频快照，请检查快照目录是否存在并且可以写入。"));
     return {};
   }
   const std::string sound = platform::ResourceFolderFor(settings_.ProgramFolder(), "sounds") + "cam.wav";
   if (platform::IsExistingFile(sound)) platform::TheOutside().PlaySoundFile(sound);
   if (hooks_.ShowStatus)
-    hooks_.ShowStatus(
-        QStringLiteral("已经为您捕获视频快照，您可以点击“快照设置”按钮打开快照目录查看图片。"));
+    hooks_.ShowStatus(QStringLiteral("已经为您捕获视频快照，您可以点击“快照设置”按钮打开快照目录查看图片。"));
   return QFile::decodeName(QByteArray::fromStdString(saved));
 }
 

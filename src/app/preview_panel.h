@@ -5,13 +5,14 @@
 // follow the playing position: the seek bar stays where the user left it.
 #pragma once
 
-#include <QGroupBox>
-#include <QSlider>
-#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include <QGroupBox>
+#include <QSlider>
+#include <QString>
 
 class QActionGroup;
 class QMenu;
@@ -76,7 +77,7 @@ class PreviewPanel : public QGroupBox {
  public:
   // What the panel needs of its window.
   struct Hooks {
-    std::function<void(const std::string&)> Log;    // a line of the window's log text
+    std::function<void(const std::string&)> Log;     // a line of the window's log text
     std::function<void(const QString&)> ShowStatus;  // the status bar text
     std::function<void()> FocusList;                 // gives the job list the focus
     std::function<bool()> RowSelected;               // a job-list row is selected

@@ -1,12 +1,11 @@
 // JPEG, PNG and GIF snapshots through the system's image libraries, each
 // with the library's default settings; GIF reduces the picture to a
 // 256-colour palette chosen for it (median cut).
-#include <unistd.h>
-
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 // libjpeg needs FILE and size_t declared first.

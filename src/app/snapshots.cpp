@@ -1,10 +1,9 @@
 #include "app/snapshots.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 #include "media/bitmap.h"
@@ -78,10 +77,14 @@ SnapshotFile CreateSnapshotFile(const std::string& folder, const std::string& ba
 
 bool WriteSnapshotTo(int fd, const TBitmap& picture, SnapshotFormat format, std::string* error) {
   switch (format) {
-    case SnapshotFormat::Jpg: return WriteJpeg(fd, picture, error);
-    case SnapshotFormat::Gif: return WriteGif(fd, picture, error);
-    case SnapshotFormat::Png: return WritePng(fd, picture, error);
-    case SnapshotFormat::Bmp: break;
+    case SnapshotFormat::Jpg:
+      return WriteJpeg(fd, picture, error);
+    case SnapshotFormat::Gif:
+      return WriteGif(fd, picture, error);
+    case SnapshotFormat::Png:
+      return WritePng(fd, picture, error);
+    case SnapshotFormat::Bmp:
+      break;
   }
   return WriteBmp(fd, picture, error);
 }

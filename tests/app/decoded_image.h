@@ -95,7 +95,8 @@ inline DecodedImage DecodeGif(const std::string& path) {
     image.width = gif->SWidth;
     image.height = gif->SHeight;
     image.bgr.resize(size_t(image.width) * size_t(image.height) * 3);
-    image.ok = map != nullptr && frame.ImageDesc.Width == image.width && frame.ImageDesc.Height == image.height;
+    image.ok =
+        map != nullptr && frame.ImageDesc.Width == image.width && frame.ImageDesc.Height == image.height;
     for (size_t i = 0; image.ok && i < size_t(image.width) * size_t(image.height); ++i) {
       const int index = frame.RasterBits[i];
       if (index >= map->ColorCount) {

@@ -3,7 +3,8 @@
 // the snapshot settings with their fall-backs, the buttons and the seek bar.
 #include "app/preview_panel.h"
 
-#include <gtest/gtest.h>
+#include <chrono>
+#include <fstream>
 
 #include <QAction>
 #include <QActionGroup>
@@ -11,8 +12,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QTest>
-#include <chrono>
-#include <fstream>
+#include <gtest/gtest.h>
 
 #include "app/preview_buttons.h"
 #include "app/settings.h"
@@ -268,7 +268,8 @@ TEST_F(PreviewPanelTest, SnapshotMenuFoldersAndHighlightedButtons) {
 
   // The highlighted pictures differ from the resting ones, and muted from sound.
   for (auto glyph : {app::PreviewGlyph::Play, app::PreviewGlyph::Sound, app::PreviewGlyph::Muted})
-    EXPECT_NE(app::PreviewButtonPicture(glyph, false).toImage(), app::PreviewButtonPicture(glyph, true).toImage());
+    EXPECT_NE(app::PreviewButtonPicture(glyph, false).toImage(),
+              app::PreviewButtonPicture(glyph, true).toImage());
   EXPECT_NE(app::PreviewButtonPicture(app::PreviewGlyph::Sound, false).toImage(),
             app::PreviewButtonPicture(app::PreviewGlyph::Muted, false).toImage());
   auto* play = panel->findChild<app::ImageButton*>("PlayButton");

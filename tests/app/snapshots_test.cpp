@@ -2,15 +2,14 @@
 // read back by other decoders, and failures that leave nothing behind.
 #include "app/snapshots.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <fstream>
-#include <iterator>
+#include <gtest/gtest.h>
 
 #include "decoded_image.h"
 #include "media/bitmap.h"
@@ -29,9 +28,9 @@ void Paint(TBitmap& bitmap, int width, int height) {
     uint8_t* row = bitmap.Scanline(y);
     for (int x = 0; x < width; ++x) {
       const bool block = (x / 40 + y / 30) % 3 == 0;
-      row[3 * x] = block ? 200 : uint8_t(255 * x / width);            // blue
-      row[3 * x + 1] = block ? 40 : uint8_t(255 * y / height);        // green
-      row[3 * x + 2] = block ? 90 : uint8_t(255 - 255 * x / width);   // red
+      row[3 * x] = block ? 200 : uint8_t(255 * x / width);           // blue
+      row[3 * x + 1] = block ? 40 : uint8_t(255 * y / height);       // green
+      row[3 * x + 2] = block ? 90 : uint8_t(255 - 255 * x / width);  // red
     }
   }
 }
@@ -69,7 +68,8 @@ TEST(SnapshotNames, FirstFreeNumberIsTakenAndExistingFilesAreKept) {
   EXPECT_EQ(ReadAll(folder + "/a_1.bmp"), "first");
   EXPECT_EQ(ReadAll(folder + "/a_3.bmp"), "third");
   // Another format counts on its own.
-  EXPECT_EQ(app::SaveSnapshot(picture, folder, "/in/a.avi", SnapshotFormat::Png, nullptr), folder + "/a_1.png");
+  EXPECT_EQ(app::SaveSnapshot(picture, folder, "/in/a.avi", SnapshotFormat::Png, nullptr),
+            folder + "/a_1.png");
 }
 
 TEST(SnapshotWriters, EveryFormatDecodesBackToThePicture) {
@@ -124,7 +124,8 @@ TEST(SnapshotWriters, FailuresAreReportedAndLeaveNothing) {
   TBitmap picture;
   Paint(picture, 64, 48);
   // A device that refuses every byte: no format may claim success.
-  for (SnapshotFormat format : {SnapshotFormat::Bmp, SnapshotFormat::Jpg, SnapshotFormat::Gif, SnapshotFormat::Png}) {
+  for (SnapshotFormat format :
+       {SnapshotFormat::Bmp, SnapshotFormat::Jpg, SnapshotFormat::Gif, SnapshotFormat::Png}) {
     const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     std::string error;
