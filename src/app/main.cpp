@@ -14,6 +14,7 @@
 #include "app/main_thread_bridge.h"
 #include "app/main_window.h"
 #include "app/shell_wiring.h"
+#include "media/sound_player.h"
 #include "platform/floating_point.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_outside.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   if (!family.isEmpty()) QApplication::setFont(QFont(family, 9));
   app::InstallMainThreadBridge();
   platform::QtOutside outside;
+  outside.SetSoundPlayer(PlaySoundFileAsync);
   platform::SetOutside(&outside);
 
   int result = 0;
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
     window.show();
     result = application.exec();
   }
+  StopSounds();
   platform::SetOutside(nullptr);
   return result;
 }

@@ -95,6 +95,9 @@ MainWindow::MainWindow(const std::string& programFolder, QWidget* parent)
   simultaneous_->setCurrentIndex(0);
   preview_->LoadSnapshotSettings();
   listBusy_ = false;
+  preview_->SetHooks({[this](const std::string& line) { AppendLog(line); },
+                      [this](const QString& text) { statusBar()->showMessage(text); },
+                      [this] { jobList_->setFocus(); }, [this] { return SelectedRow() >= 0; }});
 
   JobCreation::Hooks hooks;
   hooks.ChooseOutput = [this] { return ChooseOutput(); };

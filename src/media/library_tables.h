@@ -415,6 +415,7 @@ extern "C" {
   X(SDL_WasInit)                                                               \
   X(SDL_Quit)                                                                  \
   X(SDL_GetError)                                                              \
+  X(SDL_TLSCleanup)                                                            \
   X(SDL_SetHint)                                                               \
   X(SDL_setenv)                                                                \
   X(SDL_GetTicks)                                                              \

@@ -42,6 +42,9 @@ void TCustomPlayer::PlayThread() {
     ClosePlayback();
   }
   CloseDisplay();
+  // SDL keeps per-thread data (its error text) for threads it did not start;
+  // this one ends with each playback, so give it back.
+  lib::SDL_TLSCleanup();
   FlushDeferredLog();
   SetState(psStop);
   playThreadRunning_.Set();
