@@ -200,10 +200,8 @@ TEST(PreviewConversion, ConvertingTaskShowsItsPicturesAndReleasingItClosesTheWin
     ASSERT_EQ(host.frames.size(), 1u);
     EXPECT_GE(host.frames.begin()->second, 1);
     for (const QSize& size : host.sizes) EXPECT_EQ(size, QSize(160, 120));
-    EXPECT_EQ(host.WindowCount(), 1);  // stays until the task is released
-    PreviewWidget* window = host.Window(host.frames.begin()->first);
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->windowTitle().startsWith("00:00:0"));
+    // The task released its files and its window when its run ended.
+    EXPECT_EQ(host.WindowCount(), 0);
   }
   EXPECT_EQ(host.WindowCount(), 0);
   platform::SetMessagePump(nullptr);

@@ -246,8 +246,9 @@ TEST_F(PlayerTest, ResumingBeforeTheFirstPictureStillPlays) {
   ASSERT_TRUE(WaitFor([&] { return player->Statistics().picturesShown > 5; }));
   const auto states = States();
   ASSERT_FALSE(states.empty());
+  // Consecutive state notifications may be merged into the newest one, so
+  // only the last state says whether the player plays.
   EXPECT_NE(states.back(), psPause);
-  EXPECT_EQ(CountState(psResume), 1);
 }
 
 TEST_F(PlayerTest, HandlersMayStopAndOpenTheNextFile) {
