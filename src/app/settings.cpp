@@ -38,7 +38,12 @@ bool EnsureFolder(const std::string& folder) {
 
 AppSettings::AppSettings(std::string programFolder, WritableCheck writable)
     : programFolder_(platform::WithTrailingSlash(programFolder)), writable_(std::move(writable)) {
-  if (!writable_) writable_ = [](const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; };
+  // An installed copy never writes beside its executable, even when run by a
+  // user who could (root and /usr/bin).
+  if (!writable_)
+    writable_ = [](const std::string& folder) {
+      return !platform::IsInstalledProgramFolder(folder) && ::access(folder.c_str(), W_OK) == 0;
+    };
 }
 
 std::string AppSettings::IniPath() const {

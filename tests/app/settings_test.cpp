@@ -1,5 +1,7 @@
 // system.ini: first start, stored folders, fall-backs written back, and the
 // user's configuration folder when the program folder is not writable.
+#include <filesystem>
+
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +80,20 @@ TEST(SettingsTest, UnwritableProgramFolderKeepsSettingsInTheConfigurationFolder)
   const std::string config = testsupport::MakeTempSubdir("config");
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   EXPECT_EQ(settings.IniPath(), config + "/quvexa/system.ini");
+}
+
+TEST(SettingsTest, InstalledProgramFolderIsNeverWrittenEvenWhenWritable) {
+  // An installed layout: <prefix>/bin beside <prefix>/share/quvexa, both
+  // writable by the user who runs the test (root in CI, as with /usr/bin).
+  ScopedHome home;
+  unsetenv("XDG_CONFIG_HOME");
+  const std::string prefix = testsupport::MakeTempSubdir("prefix");
+  std::filesystem::create_directories(prefix + "/bin");
+  std::filesystem::create_directories(prefix + "/share/quvexa");
+  app::AppSettings settings(prefix + "/bin");
+  EXPECT_EQ(settings.IniPath(), home.Path() + "/.config/quvexa/system.ini");
+  settings.ReadOutputFolder();
+  EXPECT_FALSE(platform::IsExistingFile(prefix + "/bin/system.ini"));
 }
 
 }  // namespace
