@@ -1,9 +1,8 @@
 // Preview windows of converting tasks: made, drawn and destroyed on the
 // main thread for tasks running on workers; closing one window stops only
 // that task's previews; without a host nothing is shown.
-#include <gtest/gtest.h>
+#include "engine/preview_window.h"
 
-#include <QApplication>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -11,8 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include <QApplication>
+#include <gtest/gtest.h>
+
 #include "app/preview_window_qt.h"
-#include "engine/preview_window.h"
+#include "app_test_support.h"
 #include "engine/transcoder.h"
 #include "media/ffmpeg_logger.h"
 #include "platform/code_page.h"
@@ -22,15 +24,7 @@
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_app";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())
-                                 ? qobject_cast<QApplication*>(QCoreApplication::instance())
-                                 : new QApplication(argc, argv);
-  return *app;
-}
+using apptest::App;
 
 // A picture of one colour, 24-bit BGR with rows padded to 4 bytes.
 struct Picture {
@@ -54,11 +48,9 @@ struct Picture {
 class PreviewWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+    App();  // with the main-thread bridge: the waits below serve the windows
     host.Register();
   }
-  void TearDown() override { platform::SetMessagePump(nullptr); }
 
   // Runs fn on a worker thread, the way a task's thread calls the preview,
   // while this (main) thread serves its calls and the window events.
@@ -82,7 +74,8 @@ TEST_F(PreviewWindowTest, WorkerPicturesAreDrawnInAnAlwaysOnTopToolWindow) {
   TPreviewWindow preview;
   std::vector<bool> shown;
   OnWorker([&] {
-    for (int i = 0; i < 3; ++i) shown.push_back(Picture(63, 47, 0, 0, uint8_t(100 + i)).Show(preview, i + 1, i * 1500000));
+    for (int i = 0; i < 3; ++i)
+      shown.push_back(Picture(63, 47, 0, 0, uint8_t(100 + i)).Show(preview, i + 1, i * 1500000));
   });
   EXPECT_EQ(shown, (std::vector<bool>{true, true, true}));
   ASSERT_EQ(host.WindowCount(), 1);
@@ -165,7 +158,6 @@ class CountingHost : public QtPreviewHost {
 TEST(PreviewConversion, ConvertingTaskShowsItsPicturesAndReleasingItClosesTheWindow) {
   App();
   testsupport::LoadConverterLibraries();
-  platform::SetMessagePump([] { QCoreApplication::processEvents(); });
   CountingHost host;
   host.Register();
   const std::string input = testsupport::AviMpeg4Mp3();
@@ -204,5 +196,4 @@ TEST(PreviewConversion, ConvertingTaskShowsItsPicturesAndReleasingItClosesTheWin
     EXPECT_EQ(host.WindowCount(), 0);
   }
   EXPECT_EQ(host.WindowCount(), 0);
-  platform::SetMessagePump(nullptr);
 }

@@ -17,6 +17,7 @@
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 
+#include "app_test_support.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_outside.h"
 #include "skin/built_in_looks.h"
@@ -25,15 +26,7 @@
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_app";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())
-                                 ? qobject_cast<QApplication*>(QCoreApplication::instance())
-                                 : new QApplication(argc, argv);
-  return *app;
-}
+using apptest::App;
 
 // A one-file web server on the loopback address: answers every GET with the
 // body set last (or 404 when there is none).

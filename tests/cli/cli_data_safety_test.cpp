@@ -3,9 +3,7 @@
 // closed properly, and the --options text is checked before anything runs.
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <signal.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -16,44 +14,22 @@
 
 #include "cli/cli_option_text.h"
 #include "cli/cli_progress.h"
+#include "program_checks.h"
 #include "program_runner.h"
 #include "support/test_media.h"
 
 namespace {
 
+using clitest::Describe;
+using clitest::FileContents;
+using clitest::FilesIn;
+using clitest::kCLocale;
 using clitest::RunConvert;
+using clitest::SmallInput;
 using clitest::TProgramResult;
 
-const clitest::TEnvironment kCLocale = {{"LANG", "C"}, {"LC_ALL", "C"}, {"LC_CTYPE", ""}};
 const std::vector<std::string> kCopy = {"-t",  "none",      "--ext",
                                         "mkv", "--options", "vcodec=copy<CRLF>acodec=copy"};
-
-std::string SmallInput() {
-  testsupport::MediaSpec spec = testsupport::AviMpeg4Mp3Spec();
-  spec.width = 160;
-  spec.height = 120;
-  spec.seconds = 1.0;
-  return testsupport::CachedMedia("small.avi", spec);
-}
-
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Describe(const TProgramResult& r) {
-  return "status " + std::to_string(r.Status) + "\nstdout:\n" + r.Out + "\nstderr:\n" + r.Err;
-}
 
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
   args.insert(args.end(), more.begin(), more.end());
@@ -74,14 +50,14 @@ TEST(CliDataSafety, AHardLinkOfTheInputIsNeverOverwritten) {
   const std::string folder = testsupport::MakeTempSubdir("link");
   const std::string input = folder + "/v.avi";
   std::filesystem::copy_file(SmallInput(), input);
-  const std::string original = Contents(input);
+  const std::string original = FileContents(input);
   ASSERT_EQ(link(input.c_str(), (folder + "/v.mkv").c_str()), 0);
 
   const TProgramResult r = RunConvert(With(kCopy, {"--overwrite", "-o", folder, input}));
   EXPECT_EQ(r.Status, 0) << Describe(r);
   EXPECT_EQ(r.Out.find(" -> " + folder + "/v.mkv\n"), std::string::npos) << r.Out;
-  EXPECT_EQ(Contents(input), original);
-  EXPECT_EQ(Contents(folder + "/v.mkv"), original);
+  EXPECT_EQ(FileContents(input), original);
+  EXPECT_EQ(FileContents(folder + "/v.mkv"), original);
   EXPECT_EQ(FilesIn(folder).size(), 3u);
 }
 

@@ -14,36 +14,18 @@
 #include "profiles/file_names.h"
 #include "profiles/option_lists.h"
 #include "profiles/output_catalogue.h"
+#include "program_checks.h"
 #include "program_runner.h"
 #include "support/test_media.h"
 
 namespace {
 
+using clitest::Describe;
+using clitest::FilesIn;
+using clitest::kCLocale;
 using clitest::RunConvert;
+using clitest::SmallInput;
 using clitest::TProgramResult;
-
-const clitest::TEnvironment kCLocale = {{"LANG", "C"}, {"LC_ALL", "C"}, {"LC_CTYPE", ""}};
-
-// 1 s of small MPEG-4 video and MP3 audio in AVI.
-std::string SmallInput() {
-  testsupport::MediaSpec spec = testsupport::AviMpeg4Mp3Spec();
-  spec.width = 160;
-  spec.height = 120;
-  spec.seconds = 1.0;
-  return testsupport::CachedMedia("small.avi", spec);
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Describe(const TProgramResult& r) {
-  return "status " + std::to_string(r.Status) + "\nstdout:\n" + r.Out + "\nstderr:\n" + r.Err;
-}
 
 TEST(CliProgram, UsageAndListings) {
   TProgramResult r = RunConvert({"--help"});

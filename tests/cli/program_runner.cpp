@@ -16,16 +16,16 @@ extern char** environ;
 namespace clitest {
 namespace {
 
-std::string ReadAll(const std::string& path) {
+int gRun = 0;
+
+}  // namespace
+
+std::string FileContents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
-
-int gRun = 0;
-
-}  // namespace
 
 std::string ChildHome() {
   static const std::string home = testsupport::MakeTempSubdir("home");
@@ -90,7 +90,7 @@ TProgram::~TProgram() {
   }
 }
 
-std::string TProgram::OutputSoFar() const { return ReadAll(outPath_); }
+std::string TProgram::OutputSoFar() const { return FileContents(outPath_); }
 
 TProgramResult TProgram::Wait(int timeoutSeconds) {
   TProgramResult result;
@@ -115,8 +115,8 @@ TProgramResult TProgram::Wait(int timeoutSeconds) {
     result.Status = WEXITSTATUS(status);
   else if (WIFSIGNALED(status))
     result.Status = 128 + WTERMSIG(status);
-  result.Out = ReadAll(outPath_);
-  result.Err = ReadAll(errPath_);
+  result.Out = FileContents(outPath_);
+  result.Err = FileContents(errPath_);
   return result;
 }
 

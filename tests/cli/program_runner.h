@@ -44,6 +44,9 @@ class TProgram {
 
 TProgramResult RunConvert(const std::vector<std::string>& args, const TEnvironment& env = {});
 
+// The whole contents of a file (empty when it cannot be read).
+std::string FileContents(const std::string& path);
+
 // The HOME the children get (a folder under the test's temporary folder).
 std::string ChildHome();
 
