@@ -12,6 +12,8 @@ namespace {
 constexpr char kPassedPrefixes[] = ":unicode:stream:gopher:http:pipe:rtp:tcp:udp:";
 constexpr size_t kPrefixLength = sizeof(kWideProtocolPrefix) - 1;
 constexpr int kIOBufferSize = 32 * 1024;
+// The characters of a protocol name at the start of a library name.
+constexpr char kSchemeCharacters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.";
 
 // One open file of the wide road; the AVIOContext's opaque.
 struct WideFile {
@@ -136,8 +138,11 @@ std::wstring FromLibraryFileName(const std::string& name) {
   return platform::FromLocale(name);
 }
 
-int OpenInputByLibraryName(AVFormatContext** ctx, const std::string& libraryName, const AVInputFormat* fmt,
-                           AVDictionary** options) {
+namespace {
+
+// OpenInputByLibraryName once the options are settled.
+int OpenInputWithOptions(AVFormatContext** ctx, const std::string& libraryName, const AVInputFormat* fmt,
+                         AVDictionary** options) {
   if (!IsWideLibraryName(libraryName))
     return lib::avformat_open_input(ctx, libraryName.c_str(), fmt, options);
 
@@ -157,6 +162,34 @@ int OpenInputByLibraryName(AVFormatContext** ctx, const std::string& libraryName
   (*ctx)->flags |= AVFMT_FLAG_CUSTOM_IO;
   ret = lib::avformat_open_input(ctx, libraryName.c_str(), fmt, options);
   if (ret < 0) FreeWideContext(&pb);  // the library left our context alone
+  return ret;
+}
+
+}  // namespace
+
+bool IsLocalLibraryName(const std::string& libraryName) {
+  if (IsWideLibraryName(libraryName)) return true;
+  // The library reads a protocol name from the letters, digits and "+-."
+  // before the first colon; a name without one is a file. "subfile," names
+  // carry their options before the colon.
+  if (libraryName.compare(0, 8, "subfile,") == 0 && libraryName.find(':', 8) != std::string::npos)
+    return false;
+  const size_t schemeLength = std::strspn(libraryName.c_str(), kSchemeCharacters);
+  if (schemeLength >= libraryName.size() || libraryName[schemeLength] != ':') return true;
+  return libraryName.compare(0, schemeLength, "file") == 0 && schemeLength == 4;
+}
+
+int OpenInputByLibraryName(AVFormatContext** ctx, const std::string& libraryName, const AVInputFormat* fmt,
+                           AVDictionary** options) {
+  // The library keeps the whitelist of the protocol that opened the file for
+  // what the file refers to; our own I/O context has none, so a local name
+  // is given the list here whichever road it takes.
+  AVDictionary* ownOptions = nullptr;
+  if (!options) options = &ownOptions;
+  if (IsLocalLibraryName(libraryName) && !(*ctx && (*ctx)->protocol_whitelist))
+    lib::av_dict_set(options, "protocol_whitelist", kLocalInputProtocols, AV_DICT_DONT_OVERWRITE);
+  const int ret = OpenInputWithOptions(ctx, libraryName, fmt, options);
+  lib::av_dict_free(&ownOptions);
   return ret;
 }
 

@@ -38,10 +38,25 @@ bool IsWideLibraryName(const std::string& libraryName);
 // names of other protocols ("pipe:", URLs).
 std::string DiskPathOfLibraryName(const std::string& libraryName);
 
+// The protocols the libraries may use for an input named as a local file,
+// both for the file itself and for whatever it refers to (the entries of a
+// playlist, a list of files to join): files, encrypted files and inline
+// data, never the network. A crafted playlist in a local file cannot make
+// the program fetch anything or reach other protocols.
+inline constexpr char kLocalInputProtocols[] = "file,crypto,data";
+
+// True when the library name names a local file: a name of the wide road,
+// a "file:" name or a name without a protocol prefix. False for URLs
+// ("http://…", "rtmp://…") and other protocols the user names ("pipe:0",
+// "concat:…"), which are opened as given.
+bool IsLocalLibraryName(const std::string& libraryName);
+
 // Like avformat_open_input (returns its result; *ctx may be preallocated,
 // for example with interrupt_callback set). A wide name that cannot be
 // opened gives AVERROR(ENOENT) and frees a preallocated *ctx, as the
-// library does.
+// library does. A local name (IsLocalLibraryName) is opened with the
+// protocol whitelist kLocalInputProtocols unless the caller set one (in
+// *ctx or options).
 int OpenInputByLibraryName(AVFormatContext** ctx, const std::string& libraryName, const AVInputFormat* fmt,
                            AVDictionary** options);
 // avformat_close_input, plus our own I/O context when we made one.
