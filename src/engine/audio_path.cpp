@@ -145,10 +145,10 @@ static void WriteSilence(TOutputStream& ost, int64_t samples) {
   }
 }
 
-void TCustomFFmpeg::DoAudioOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame) {
+void TCustomFFmpeg::DoAudioOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const TStageItem& item) {
+  AVFrame* frame = item.Frame;
   AVCodecContext* enc = ost.Enc;
   if (!frame || frame->nb_samples <= 0) return;
-  if (frame->sample_rate <= 0) frame->sample_rate = ist.Dec ? ist.Dec->sample_rate : 0;
   if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0) return;  // nothing usable
   if (frame->nb_samples > kMaxBlockSamples) throw FFmpegException("Buffer sizes too large in do_audio_out");
 
@@ -163,7 +163,7 @@ void TCustomFFmpeg::DoAudioOut(TOutputFile& of, TOutputStream& ost, TInputStream
   const bool converting = PrepareAudioConversion(ost, frame, opt_.AudioSyncMethod);
 
   int skip = 0;  // input samples dropped from the front of the block
-  const double inputTime = double(ist.Pts - opt_.StartTime) / 1000000.0;
+  const double inputTime = double(item.Pts - opt_.StartTime) / 1000000.0;
   if (opt_.AudioSyncMethod != 0) {
     const double delta =
         inputTime * outRate - ost.SyncOpts - double(FifoSamples(ost)) - double(ResamplerDelay(ost, outRate));
@@ -260,11 +260,11 @@ void TCustomFFmpeg::EncodeAudioFifo(TOutputFile& of, TOutputStream& ost, bool la
     if (lib::av_audio_fifo_read(ost.Fifo, reinterpret_cast<void**>(f->extended_data), n) < n)
       throw FFmpegException("Audio encoding failed");
     f->pts = lib::av_rescale_q(std::llround(ost.SyncOpts), sampleBase, enc->time_base);
-    const int ret = lib::avcodec_send_frame(enc, f);
+    AVFrame* owned = lib::av_frame_clone(f);
     lib::av_frame_unref(f);
-    if (ret < 0) throw FFmpegException("Audio encoding failed");
+    if (!owned) throw FFmpegException("Out of memory in do_audio_out");
     ost.SyncOpts += n;
-    ReceiveEncodedPackets(of, ost);
+    EncodeFrame(of, ost, owned);
   }
 }
 

@@ -23,6 +23,7 @@
 #include "engine/option_records.h"
 #include "engine/option_state.h"
 #include "engine/preview_window.h"
+#include "engine/stage_pipeline.h"
 #include "engine/task_runner.h"
 #include "engine/transcode_types.h"
 #include "engine/video_hooks.h"
@@ -112,6 +113,11 @@ class TCustomFFmpeg : public TTaskRunner {
   // encoders at its end and only writes the trailers. Any thread; takes
   // effect with a stop request (RequestStop).
   void SkipFlush() { skipFlush_ = true; }
+  // Whether a run on a worker thread overlaps its stages: reading and
+  // decoding on a thread of their own, ahead of the output side (see
+  // stage_pipeline.h). The outputs are the same either way. Set before the
+  // run starts.
+  bool OverlapStages = true;
   // After the run: how the inputs that ended before their stated duration
   // ended ("input ended at 2.3 s of 8.0 s"), or "" when none did.
   const std::string& InputEndNote() const { return inputEndNote_; }
@@ -130,10 +136,11 @@ class TCustomFFmpeg : public TTaskRunner {
 
  protected:
   // ---- output paths (audio_path.cpp, video_path.cpp, report.cpp) ----
-  // One decoded audio frame of `ist` for the encoding output stream `ost`.
-  void DoAudioOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame);
-  // One decoded (pre-processed, filtered) picture for `ost`.
-  void DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame);
+  // One decoded audio frame of `ist` (a Samples item) for the encoding
+  // output stream `ost`.
+  void DoAudioOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const TStageItem& item);
+  // One decoded (pre-processed, filtered) picture (a Picture item) for `ost`.
+  void DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const TStageItem& item);
   // One decoded subtitle for `ost`.
   void DoSubtitleOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVSubtitle* sub,
                      int64_t pts);
@@ -168,9 +175,10 @@ class TCustomFFmpeg : public TTaskRunner {
   // For every encoded packet, before it is written: remembers its quality
   // statistics for the report and writes the statistics-file line.
   void NoteEncodedPacket(TOutputStream& ost, const AVPacket* pkt);
-  // At most once per preview interval: the picture (pts in µs) as a bitmap
-  // to the preview relay or the preview window, as PreviewFlags ask.
-  void PreviewStep(const AVFrame* picture, int64_t pts);
+  // At most once per preview interval: the picture (pts in µs, the
+  // frameNumber-th decoded) as a bitmap to the preview relay or the preview
+  // window, as PreviewFlags ask.
+  void PreviewStep(const AVFrame* picture, int64_t pts, int64_t frameNumber);
 
   // ---- shared by the loop and the output paths ----
   // Receives every packet the encoder has ready, counts it, rescales it to
@@ -179,6 +187,14 @@ class TCustomFFmpeg : public TTaskRunner {
   int ReceiveEncodedPackets(TOutputFile& of, TOutputStream& ost);
   // Sends end of stream to the encoder and writes the rest.
   void DrainEncoder(TOutputFile& of, TOutputStream& ost);
+  // Hands a frame (taken) to the stream's encoder, or to its thread, and
+  // writes the packets that are ready; throws "Audio/Video encoding failed".
+  void EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame);
+  // Counts, notes and writes one packet the encoder made (encoder time base).
+  void WriteEncodedPacket(TOutputFile& of, TOutputStream& ost, AVPacket* pkt);
+  // Writes what the stream's encoder thread made so far; untilDrained: all
+  // of it, after the end was handed over.
+  void WriteWorkerPackets(TOutputFile& of, TOutputStream& ost, bool untilDrained);
   // Passes a packet (in the stream's time base) through the stream's
   // bitstream filters and writes it interleaved; takes the packet's data.
   void WriteFrame(TOutputFile& of, TOutputStream& ost, AVPacket* pkt);
@@ -234,12 +250,25 @@ class TCustomFFmpeg : public TTaskRunner {
   void WriteHeaders();
   void LogStreamMapping();
   void RunLoop();             // transcode_loop.cpp
+  // The reading side: reads, decodes and emits until the inputs end or a
+  // stop, then flushes the decoders (unless told to skip it).
+  void ReadInputs();
+  void ReportIfDue(int fileIndex);
+  // Overlapped stages (stage_run.cpp): whether this run may overlap, the
+  // run itself, and the hand-over of one item from the reading side (at
+  // once, or queued when overlapped; a subtitle is taken from `subtitle`
+  // when queued) and its handling on the output side.
+  bool CanOverlap() const;
+  void RunOverlapped();
+  void Emit(TStageItem& item, AVSubtitle* subtitle = nullptr);
+  void RunStageItem(TStageItem& item);
   // Trailers, flushed: marks the outputs that are complete; returns the
   // first failure ("" for none).
   std::string FinishOutputs();
   void NoteEarlyInputEnds();
   int ProcessPacket(TInputStream& ist, const AVPacket* pkt);
-  void CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+  // pts: the input stream's position (µs), for a packet without its own time.
+  void CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const AVPacket* pkt, int64_t pts);
   void HandleDecodedFrame(TInputStream& ist, AVFrame* frame);
   void ApplyVolume(AVFrame* frame);
   void FreeRun();
@@ -247,4 +276,7 @@ class TCustomFFmpeg : public TTaskRunner {
   int fileCapacity_;
   std::atomic<bool> skipFlush_{false};
   std::string inputEndNote_;  // written by the run, read after it ended
+  // The queue to the output side while the run overlaps its stages, else
+  // null. Set and cleared by the task's thread while no reading side runs.
+  TStageQueue* stageQueue_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/custom_ffmpeg.h"
+#include "engine/encoder_worker.h"
 #include "engine/engine_util.h"
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
@@ -113,16 +114,8 @@ int TCustomFFmpeg::ReceiveEncodedPackets(TOutputFile& of, TOutputStream& ost) {
         throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO   ? "Audio encoding failed"
                               : ost.Type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
                                                                : "Subtitle encoding failed");
-      if (ost.Type == AVMEDIA_TYPE_AUDIO)
-        run_.AudioSize += pkt->size;
-      else
-        run_.VideoSize += pkt->size;
       if (ost.LogFile && ost.Enc->stats_out) std::fputs(ost.Enc->stats_out, ost.LogFile);
-      NoteEncodedPacket(ost, pkt);  // quality for the report, statistics file
-      lib::av_packet_rescale_ts(pkt, ost.Enc->time_base, ost.St->time_base);
-      WriteFrame(of, ost, pkt);
-      lib::av_packet_unref(pkt);
-      ++ost.FrameNumber;
+      WriteEncodedPacket(of, ost, pkt);
       ++written;
     }
   } catch (...) {
@@ -133,8 +126,57 @@ int TCustomFFmpeg::ReceiveEncodedPackets(TOutputFile& of, TOutputStream& ost) {
   return written;
 }
 
+void TCustomFFmpeg::WriteEncodedPacket(TOutputFile& of, TOutputStream& ost, AVPacket* pkt) {
+  if (ost.Type == AVMEDIA_TYPE_AUDIO)
+    run_.AudioSize += pkt->size;
+  else
+    run_.VideoSize += pkt->size;
+  NoteEncodedPacket(ost, pkt);  // quality for the report, statistics file
+  lib::av_packet_rescale_ts(pkt, ost.Enc->time_base, ost.St->time_base);
+  WriteFrame(of, ost, pkt);
+  lib::av_packet_unref(pkt);
+  ++ost.FrameNumber;
+}
+
+void TCustomFFmpeg::EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* frame) {
+  if (ost.Worker) {
+    ost.Worker->Submit(frame);
+    WriteWorkerPackets(of, ost, false);
+    return;
+  }
+  if (ost.Type == AVMEDIA_TYPE_VIDEO) ost.Enc->sample_aspect_ratio = frame->sample_aspect_ratio;
+  const int ret = lib::avcodec_send_frame(ost.Enc, frame);
+  lib::av_frame_free(&frame);
+  if (ret < 0)
+    throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");
+  ReceiveEncodedPackets(of, ost);
+}
+
+void TCustomFFmpeg::WriteWorkerPackets(TOutputFile& of, TOutputStream& ost, bool untilDrained) {
+  std::vector<AVPacket*> packets;
+  do {
+    packets.clear();
+    ost.Worker->Collect(packets, untilDrained);
+    size_t i = 0;
+    try {
+      for (; i < packets.size(); ++i) {
+        WriteEncodedPacket(of, ost, packets[i]);
+        lib::av_packet_free(&packets[i]);
+      }
+    } catch (...) {
+      for (; i < packets.size(); ++i) lib::av_packet_free(&packets[i]);
+      throw;
+    }
+  } while (untilDrained && !packets.empty());
+}
+
 void TCustomFFmpeg::DrainEncoder(TOutputFile& of, TOutputStream& ost) {
   if (!ost.EncoderOpen) return;
+  if (ost.Worker) {
+    ost.Worker->Submit(nullptr);
+    WriteWorkerPackets(of, ost, true);
+    return;
+  }
   int ret = lib::avcodec_send_frame(ost.Enc, nullptr);
   if (ret < 0 && ret != AVERROR_EOF) return;
   ReceiveEncodedPackets(of, ost);

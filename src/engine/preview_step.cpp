@@ -41,7 +41,7 @@ bool CallCustomHook(TCustomFFmpeg& task, TTaskPathState& state, AVFrame* frame, 
   return !info.StopHook;
 }
 
-void TCustomFFmpeg::PreviewStep(const AVFrame* picture, int64_t pts) {
+void TCustomFFmpeg::PreviewStep(const AVFrame* picture, int64_t pts, int64_t frameNumber) {
   // The flags are read under the preview lock, but the relay and the window
   // run without it: both wait for the main thread, which takes the lock when
   // the component's preview properties change.
@@ -66,13 +66,13 @@ void TCustomFFmpeg::PreviewStep(const AVFrame* picture, int64_t pts) {
     TPreviewInfo info;
     info.TaskIndex = TaskIndex;
     info.Bitmap = state.Preview.Bitmap.get();
-    info.FrameNumber = int32_t(run_.HookFrameNumber);
+    info.FrameNumber = int32_t(frameNumber);
     info.PTS = pts;
     PreviewRelay(*this, info);
   } else {
     const TBitmap& bitmap = *state.Preview.Bitmap;
     keep = previewWindow_.Show(bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.Stride(),
-                               int32_t(run_.HookFrameNumber), pts);
+                               int32_t(frameNumber), pts);
   }
   if (!keep) {
     std::lock_guard<std::mutex> guard(PreviewLock());

@@ -13,6 +13,7 @@
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
+#include "platform/thread_priority.h"
 
 using engine::Format;
 
@@ -460,6 +461,10 @@ void TCustomFFmpeg::OpenEncoders() {
 }
 
 void TCustomFFmpeg::OpenDecoders() {
+  // A run that overlaps its stages lowers the decoders' threads (started by
+  // the opening, under the codec lock, so no other codec starts threads
+  // meanwhile).
+  const bool lowerThreads = CanOverlap();
   for (TInputStream& ist : run_.InputStreams) {
     if (!ist.DecodingNeeded) continue;
     AVMediaType type = ist.St->codecpar->codec_type;
@@ -468,10 +473,14 @@ void TCustomFFmpeg::OpenDecoders() {
       throw FFmpegException(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
                                    ist.St->codecpar->codec_id, ist.FileIndex, ist.StreamIndex, TypeName(type)));
     int ret;
+    std::vector<int> started;
     {
       std::lock_guard<std::mutex> guard(CodecLock());
+      const std::vector<int> before = lowerThreads ? platform::ProcessThreadIds() : std::vector<int>();
       ret = lib::avcodec_open2(ist.Dec, codec, nullptr);
+      if (lowerThreads) started = platform::ThreadIdsNotIn(before);
     }
+    platform::LowerThreadsPriority(started, kHelperNicenessStep);
     if (ret < 0)
       throw FFmpegException(Format("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
                                    ist.StreamIndex, TypeName(type)));

@@ -1,7 +1,10 @@
 // The transcoding run: reads packets from the inputs in output-time order,
 // corrects their timestamps, decodes them for the encoding outputs or copies
 // them into the copying outputs, reports progress, and at the end flushes
-// decoders and encoders and writes the trailers.
+// decoders and encoders and writes the trailers. What the reading side
+// produces reaches the outputs as stage items (stage_pipeline.h): at once,
+// or through the queue to the output side when the run overlaps its stages
+// (stage_run.cpp).
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -10,6 +13,8 @@
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
+#include "engine/output_paths.h"
+#include "engine/stage_pipeline.h"
 #include "media/ffmpeg_loader.h"
 #include "media/ffmpeg_logger.h"
 #include "media/library_tables.h"
@@ -74,16 +79,47 @@ void TCustomFFmpeg::Transcode() {
 }
 
 void TCustomFFmpeg::RunLoop() {
-  TOptionState& o = opt_;
   run_.TimerStart = run_.LastReportTime = lib::av_gettime();
   run_.NoPacketCount = 0;
   for (TInputFile& f : inputFiles_) f.NoPacket = false;
   run_.Packet = lib::av_packet_alloc();
   if (!run_.Packet) throw FFmpegException("av_packet_alloc failed");
+  // Made now, before a second thread may reach it.
+  TaskPathState(run_);
+  for (auto& entry : outputStreams_)
+    if (entry->Enc) entry->EncoderAspect = entry->Enc->sample_aspect_ratio;
+
+  if (CanOverlap())
+    RunOverlapped();
+  else
+    ReadInputs();
+
+  const std::string failure = FinishOutputs();
+  PrintReport(-1, true);
+  CloseCodecs();
+  NoteEarlyInputEnds();
+  if (!failure.empty()) throw FFmpegException(failure);
+}
+
+void TCustomFFmpeg::ReportIfDue(int fileIndex) {
+  const int64_t now = lib::av_gettime();
+  if (now - run_.LastReportTime < ReportInterval.load()) return;
+  run_.LastReportTime = now;
+  PrintReport(fileIndex, false);
+}
+
+void TCustomFFmpeg::ReadInputs() {
+  TOptionState& o = opt_;
   AVPacket* pkt = run_.Packet;
+  // Beside an output side of its own, this side reads nothing of the
+  // outputs: the run then has one input and no limits that count output.
+  const bool overlapped = stageQueue_ != nullptr;
 
   while (!StopRequested()) {
-    SafePoint();  // a paused task waits here, holding no lock
+    // A paused task waits here, holding no lock. Beside an output side, this
+    // side halts when the queue is full instead: the output side pauses,
+    // and a failure there ends this side at once.
+    if (!overlapped) SafePoint();
     if (StopRequested()) break;
 
     // The input whose output stream lags most (or, with isync, whose input
@@ -95,18 +131,18 @@ void TCustomFFmpeg::RunLoop() {
       TInputStream& ist = run_.InputStreams[size_t(ost.SourceIndex)];
       TInputFile& file = inputFiles_[size_t(ist.FileIndex)];
       if (ist.PastRecordingTime || file.NoPacket) continue;
-      double outputTime = ost.CurrentTime;
-      double inputTime = double(ist.Pts);
       if (!file.Eof) {
+        const double inputTime = double(ist.Pts);
         if (inputTime < minInput) {
           minInput = inputTime;
-          if (o.InputSync) fileIndex = ist.FileIndex;
+          if (o.InputSync || overlapped) fileIndex = ist.FileIndex;
         }
-        if (outputTime < minOutput) {
-          minOutput = outputTime;
+        if (!overlapped && ost.CurrentTime < minOutput) {
+          minOutput = ost.CurrentTime;
           if (!o.InputSync) fileIndex = ist.FileIndex;
         }
       }
+      if (overlapped) continue;
       int kind = ost.Type == AVMEDIA_TYPE_SUBTITLE ? 3 : int(ost.Type);
       if (kind >= 0 && kind < 4 && ost.FrameNumber >= o.MaxFrames[kind]) {
         fileIndex = -1;
@@ -123,7 +159,7 @@ void TCustomFFmpeg::RunLoop() {
       break;
     }
 
-    if (o.LimitFileSize && !outputFiles_.empty() && outputFiles_[0].Ctx->pb &&
+    if (!overlapped && o.LimitFileSize && !outputFiles_.empty() && outputFiles_[0].Ctx->pb &&
         lib::avio_seek(outputFiles_[0].Ctx->pb, 0, SEEK_CUR) > o.LimitFileSize)
       break;
 
@@ -200,11 +236,7 @@ void TCustomFFmpeg::RunLoop() {
       }
     }
     lib::av_packet_unref(pkt);
-    int64_t now = lib::av_gettime();
-    if (now - run_.LastReportTime >= ReportInterval.load()) {
-      run_.LastReportTime = now;
-      PrintReport(fileIndex, false);
-    }
+    if (!overlapped) ReportIfDue(fileIndex);
   }
 
   // Whatever the decoders and encoders still hold goes out, also after a
@@ -213,11 +245,6 @@ void TCustomFFmpeg::RunLoop() {
     if (skipFlush_) break;
     if (ist.DecodingNeeded && !ist.Flushed) ProcessPacket(ist, nullptr);
   }
-  const std::string failure = FinishOutputs();
-  PrintReport(-1, true);
-  CloseCodecs();
-  NoteEarlyInputEnds();
-  if (!failure.empty()) throw FFmpegException(failure);
 }
 
 std::string TCustomFFmpeg::FinishOutputs() {
@@ -292,11 +319,11 @@ int TCustomFFmpeg::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
         if (got) {
           try {
             if (o.StartTime == 0 || ist.Pts >= o.StartTime) {
-              for (auto& entry : outputStreams_) {
-                TOutputStream& ost = *entry;
-                if (ost.SourceIndex != index || !ost.EncodingNeeded) continue;
-                DoSubtitleOut(outputFiles_[size_t(ost.FileIndex)], ost, ist, &sub, ist.Pts);
-              }
+              TStageItem item;
+              item.Kind = TStageKind::Subtitle;
+              item.Input = index;
+              item.Pts = ist.Pts;
+              Emit(item, &sub);
             }
           } catch (...) {
             lib::avsubtitle_free(&sub);
@@ -338,27 +365,28 @@ int TCustomFFmpeg::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
   }
 
   if (pkt && (o.StartTime == 0 || ist.Pts >= o.StartTime)) {
-    for (auto& entry : outputStreams_) {
-      TOutputStream& ost = *entry;
-      if (ost.SourceIndex != index || !ost.StreamCopy) continue;
-      CopyPacket(outputFiles_[size_t(ost.FileIndex)], ost, ist, pkt);
+    const bool copied = std::any_of(outputStreams_.begin(), outputStreams_.end(), [&](const auto& ost) {
+      return ost->SourceIndex == index && ost->StreamCopy;
+    });
+    if (copied) {
+      TStageItem item;
+      item.Kind = TStageKind::CopiedPacket;
+      item.Input = index;
+      item.Packet = const_cast<AVPacket*>(pkt);
+      item.Pts = ist.Pts;
+      Emit(item);
     }
   }
 
   if (!pkt) {
-    // End of stream: drain what the output paths and encoders still hold.
+    // End of stream: what the filter graph holds, then what the output
+    // paths and encoders hold.
     if (type == AVMEDIA_TYPE_VIDEO && ist.DecodingNeeded) DeliverFilteredPictures(ist, true);
-    for (auto& entry : outputStreams_) {
-      TOutputStream& ost = *entry;
-      if (ost.SourceIndex != index || !ost.EncodingNeeded || !ost.EncoderOpen) continue;
-      TOutputFile& of = outputFiles_[size_t(ost.FileIndex)];
-      if (ost.Type == AVMEDIA_TYPE_AUDIO) {
-        FlushAudioOut(of, ost);
-        DrainEncoder(of, ost);
-      } else if (ost.Type == AVMEDIA_TYPE_VIDEO) {
-        DrainEncoder(of, ost);
-      }
-    }
+    TStageItem item;
+    item.Kind = TStageKind::StreamEnd;
+    item.Input = index;
+    item.Pts = ist.Pts;
+    Emit(item);
     ist.Flushed = true;
   }
   return 0;
@@ -367,7 +395,6 @@ int TCustomFFmpeg::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
 void TCustomFFmpeg::HandleDecodedFrame(TInputStream& ist, AVFrame* frame) {
   const TOptionState& o = opt_;
   AVMediaType type = ist.St->codecpar->codec_type;
-  int index = int(&ist - run_.InputStreams.data());
   // The frame's own time when it has one, else the running clock.
   int64_t ts = frame->best_effort_timestamp;
   if (ts != AV_NOPTS_VALUE) ist.Pts = lib::av_rescale_q(ts, ist.St->time_base, kMicroseconds);
@@ -394,26 +421,21 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStream& ist, AVFrame* frame) {
   }
   if (o.StartTime != 0 && ist.Pts < o.StartTime) return;
 
-  auto deliver = [&](AVFrame* picture) {
-    for (auto& entry : outputStreams_) {
-      TOutputStream& ost = *entry;
-      if (ost.SourceIndex != index || !ost.EncodingNeeded) continue;
-      TOutputFile& of = outputFiles_[size_t(ost.FileIndex)];
-      if (type == AVMEDIA_TYPE_AUDIO) {
-        DoAudioOut(of, ost, ist, picture);
-      } else if (type == AVMEDIA_TYPE_VIDEO) {
-        DoVideoOut(of, ost, ist, picture);
-      } else {
-        throw FFmpegException("invalid codec_type");
-      }
-    }
-  };
   if (type == AVMEDIA_TYPE_VIDEO && ist.FilterIn && ist.FilterOut) {
     if (lib::av_buffersrc_add_frame_flags(ist.FilterIn, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
     DeliverFilteredPictures(ist, false);
-  } else {
-    deliver(frame);
+    return;
   }
+  // A frame without its rate has the decoder's.
+  if (type == AVMEDIA_TYPE_AUDIO && frame->sample_rate <= 0 && ist.Dec) frame->sample_rate = ist.Dec->sample_rate;
+  TStageItem item;
+  item.Kind = type == AVMEDIA_TYPE_VIDEO ? TStageKind::Picture : TStageKind::Samples;
+  item.Input = int(&ist - run_.InputStreams.data());
+  item.Frame = frame;
+  item.Pts = ist.Pts;
+  item.FrameNumber = run_.HookFrameNumber;
+  item.Quality = ist.Quality;
+  Emit(item);
 }
 
 // The volume factor (value / 256) with clipping, in the decoded format.
@@ -461,7 +483,8 @@ void TCustomFFmpeg::ApplyVolume(AVFrame* frame) {
   }
 }
 
-void TCustomFFmpeg::CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const AVPacket* pkt) {
+void TCustomFFmpeg::CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const AVPacket* pkt,
+                               int64_t pts) {
   const TOptionState& o = opt_;
   if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !o.CopyInitialNonKeyframes) return;
   if (ost.Type == AVMEDIA_TYPE_AUDIO) {
@@ -476,7 +499,7 @@ void TCustomFFmpeg::CopyPacket(TOutputFile& of, TOutputStream& ost, TInputStream
   int64_t start = lib::av_rescale_q(o.StartTime, kMicroseconds, outTb);
   out->stream_index = ost.Index;
   out->pts = pkt->pts != AV_NOPTS_VALUE ? lib::av_rescale_q(pkt->pts, inTb, outTb) - start : AV_NOPTS_VALUE;
-  out->dts = (pkt->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(ist.Pts, kMicroseconds, outTb)
+  out->dts = (pkt->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(pts, kMicroseconds, outTb)
                                           : lib::av_rescale_q(pkt->dts, inTb, outTb)) -
              start;
   out->duration = lib::av_rescale_q(pkt->duration, inTb, outTb);

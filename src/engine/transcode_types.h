@@ -1,8 +1,10 @@
 // Working tables of a transcoding run: opened inputs and outputs, the input
 // and output stream entries with their codec contexts, sync state, FIFOs,
-// filter graph ends and counters. All of it belongs to one task and is used
-// only by the thread that runs the task (set-up on the caller's thread, the
-// run on the worker); nothing here is shared between threads.
+// filter graph ends and counters. All of it belongs to one task: set up on
+// the caller's thread, used by the task's thread during the run. A run that
+// overlaps its stages shares them out by field with its reading thread and
+// its encoder threads (stage_pipeline.h, encoder_worker.h); nothing is used
+// by two threads at once.
 #pragma once
 
 #include <cstdint>
@@ -149,6 +151,13 @@ struct TOutputStream {
   bool LastPacketDisplay = false;
   // Working state of the audio/video output paths (output_paths.h).
   std::shared_ptr<struct TStreamPathState> Path;
+  // The picture shape the encoder gets with the next picture; a filter
+  // graph may change it (read by the output side, which never writes the
+  // encoder context while the encoder has a thread of its own).
+  AVRational EncoderAspect = {0, 1};
+  // The encoder's own thread while the run overlaps its stages, else null
+  // (owned by the run).
+  class TEncoderWorker* Worker = nullptr;
 };
 
 inline constexpr int kSubtitleBufferSize = 1048576;

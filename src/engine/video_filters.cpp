@@ -206,13 +206,16 @@ void TCustomFFmpeg::DeliverFilteredPictures(TInputStream& ist, bool flush) {
   while (lib::av_buffersink_get_frame(ist.FilterOut, picture) >= 0) {
     const AVRational sinkTb = lib::av_buffersink_get_time_base(ist.FilterOut);
     if (picture->pts != AV_NOPTS_VALUE) ist.Pts = lib::av_rescale_q(picture->pts, sinkTb, AVRational{1, AV_TIME_BASE});
+    TStageItem item;
+    item.Kind = TStageKind::Picture;
+    item.Input = index;
+    item.Frame = picture;
+    item.Pts = ist.Pts;
+    item.FrameNumber = run_.HookFrameNumber;
+    item.Quality = ist.Quality;
+    item.Filtered = true;
     try {
-      for (auto& entry : outputStreams_) {
-        TOutputStream& ost = *entry;
-        if (ost.SourceIndex != index || !ost.EncodingNeeded) continue;
-        if (picture->sample_aspect_ratio.num) ost.Enc->sample_aspect_ratio = picture->sample_aspect_ratio;
-        DoVideoOut(outputFiles_[size_t(ost.FileIndex)], ost, ist, picture);
-      }
+      Emit(item);
     } catch (...) {
       lib::av_frame_unref(picture);
       throw;

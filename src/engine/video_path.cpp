@@ -103,13 +103,14 @@ static AVFrame* AlignedCopy(TOutputStream& ost, const AVFrame* picture) {
   return out;
 }
 
-void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, AVFrame* frame) {
+void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream& ist, const TStageItem& item) {
+  AVFrame* frame = item.Frame;
   AVCodecContext* enc = ost.Enc;
   TStreamPathState& ps = StreamPathState(ost);
   const TOptionState& o = opt_;
 
   // 1.-2. Frame-rate synchronisation against the output clock (in frames).
-  const double syncIpts = double(ist.Pts - o.StartTime) / 1000000.0 / av_q2d(enc->time_base);
+  const double syncIpts = double(item.Pts - o.StartTime) / 1000000.0 / av_q2d(enc->time_base);
   int64_t frames = 1;
   if (o.VideoSyncMethod != 0) {
     const double vdelta = syncIpts - ost.SyncOpts;
@@ -201,16 +202,13 @@ void TCustomFFmpeg::DoVideoOut(TOutputFile& of, TOutputStream& ost, TInputStream
     out->interlaced_frame = frame->interlaced_frame;
     if (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME))
       out->top_field_first = o.TopFieldFirst == -1 ? frame->top_field_first : o.TopFieldFirst;
-    out->quality = o.SameQuality ? int(ist.Quality) : enc->global_quality;
+    out->quality = o.SameQuality ? int(item.Quality) : enc->global_quality;
     if (!o.MeThreshold) out->pict_type = AV_PICTURE_TYPE_NONE;
     out->pts = std::llround(ost.SyncOpts);
-    out->sample_aspect_ratio = enc->sample_aspect_ratio;
+    out->sample_aspect_ratio = ost.EncoderAspect;
     out->pkt_dts = AV_NOPTS_VALUE;
-    PreviewStep(out, ist.Pts);
-    const int ret = lib::avcodec_send_frame(enc, out);
-    lib::av_frame_free(&out);
-    if (ret < 0) throw FFmpegException("Video encoding failed");
-    ReceiveEncodedPackets(of, ost);
+    PreviewStep(out, item.Pts, item.FrameNumber);
+    EncodeFrame(of, ost, out);
     ost.SyncOpts += 1;
     ++ps.FramesSent;
   }

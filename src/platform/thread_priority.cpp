@@ -1,6 +1,11 @@
 #include "platform/thread_priority.h"
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <iterator>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -42,6 +47,44 @@ bool SetCurrentThreadPriority(int level) {
 int CurrentThreadNiceness() {
   errno = 0;
   return ::getpriority(PRIO_PROCESS, ThreadId());
+}
+
+std::vector<int> ProcessThreadIds() {
+  std::vector<int> ids;
+  DIR* dir = ::opendir("/proc/self/task");
+  if (!dir) return ids;
+  while (const dirent* entry = ::readdir(dir)) {
+    char* end = nullptr;
+    const long id = std::strtol(entry->d_name, &end, 10);
+    if (end != entry->d_name && *end == '\0' && id > 0) ids.push_back(int(id));
+  }
+  ::closedir(dir);
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+std::vector<int> ThreadIdsNotIn(const std::vector<int>& before) {
+  std::vector<int> sorted = before;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<int> fresh;
+  const std::vector<int> now = ProcessThreadIds();
+  std::set_difference(now.begin(), now.end(), sorted.begin(), sorted.end(), std::back_inserter(fresh));
+  return fresh;
+}
+
+namespace {
+void LowerThread(id_t id, int step) {
+  errno = 0;
+  const int nice = ::getpriority(PRIO_PROCESS, id);
+  if (nice == -1 && errno != 0) return;  // ended meanwhile
+  ::setpriority(PRIO_PROCESS, id, std::min(19, nice + std::max(step, 0)));
+}
+}  // namespace
+
+void LowerCurrentThreadPriority(int step) { LowerThread(ThreadId(), step); }
+
+void LowerThreadsPriority(const std::vector<int>& threadIds, int step) {
+  for (int id : threadIds) LowerThread(id_t(id), step);
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // Thread priorities as niceness of the calling thread.
 #pragma once
 
+#include <vector>
+
 namespace platform {
 
 enum TThreadPriority : int {
@@ -26,5 +28,14 @@ bool SetCurrentThreadPriority(int level);
 
 // The calling thread's niceness.
 int CurrentThreadNiceness();
+
+// Kernel ids of this process's threads, ascending.
+std::vector<int> ProcessThreadIds();
+// The threads of this process now that are not in `before` (ascending).
+std::vector<int> ThreadIdsNotIn(const std::vector<int>& before);
+// Makes the calling thread, or the given threads of this process, `step`
+// nicer than they are (at most 19). Threads that have ended are skipped.
+void LowerCurrentThreadPriority(int step);
+void LowerThreadsPriority(const std::vector<int>& threadIds, int step);
 
 }  // namespace platform

@@ -1,0 +1,83 @@
+// The queue between the reading and the output side of a run, and the
+// ownership of what travels through it.
+#include "engine/stage_pipeline.h"
+
+#include <utility>
+#include <vector>
+
+#include "engine/custom_ffmpeg.h"
+#include "media/library_tables.h"
+
+TStageItem OwnedStageItem(const TStageItem& borrowed, AVSubtitle* subtitle) {
+  TStageItem item = borrowed;
+  item.Frame = nullptr;
+  item.Packet = nullptr;
+  item.Subtitle = AVSubtitle{};
+  if (borrowed.Frame && !(item.Frame = lib::av_frame_clone(borrowed.Frame)))
+    throw FFmpegException("av_frame_alloc failed");
+  if (borrowed.Packet && !(item.Packet = lib::av_packet_clone(borrowed.Packet))) {
+    FreeStageItem(item);
+    throw FFmpegException("av_packet_alloc failed");
+  }
+  if (subtitle) {
+    item.Subtitle = *subtitle;
+    *subtitle = AVSubtitle{};
+  }
+  return item;
+}
+
+void FreeStageItem(TStageItem& item) {
+  if (item.Frame) lib::av_frame_free(&item.Frame);
+  if (item.Packet) lib::av_packet_free(&item.Packet);
+  if (item.Kind == TStageKind::Subtitle) lib::avsubtitle_free(&item.Subtitle);
+  item.Error = nullptr;
+}
+
+TStageQueue::~TStageQueue() { Close(); }
+
+bool TStageQueue::FullFor(TStageKind kind) const {
+  return int(items_.size()) >= kStageQueueItems ||
+         (kind == TStageKind::Picture && pictures_ >= kStageQueuePictures);
+}
+
+bool TStageQueue::Push(TStageItem item) {
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    popped_.wait(guard, [&] { return closed_ || !FullFor(item.Kind); });
+    if (!closed_) {
+      if (item.Kind == TStageKind::Picture) ++pictures_;
+      items_.push_back(std::move(item));
+      guard.unlock();
+      pushed_.notify_one();
+      return true;
+    }
+  }
+  FreeStageItem(item);
+  return false;
+}
+
+bool TStageQueue::Pop(TStageItem& item) {
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    pushed_.wait(guard, [&] { return closed_ || !items_.empty(); });
+    if (closed_) return false;
+    item = std::move(items_.front());
+    items_.pop_front();
+    if (item.Kind == TStageKind::Picture) --pictures_;
+  }
+  popped_.notify_one();
+  return true;
+}
+
+void TStageQueue::Close() {
+  std::deque<TStageItem> left;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = true;
+    left.swap(items_);
+    pictures_ = 0;
+  }
+  pushed_.notify_all();
+  popped_.notify_all();
+  for (TStageItem& item : left) FreeStageItem(item);
+}
