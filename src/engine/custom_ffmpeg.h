@@ -118,6 +118,8 @@ class TCustomFFmpeg : public TTaskRunner {
   // stage_pipeline.h). The outputs are the same either way. Set before the
   // run starts.
   bool OverlapStages = true;
+  // After a run: whether it overlapped its stages.
+  bool RanOverlapped() const { return ranOverlapped_; }
   // After the run: how the inputs that ended before their stated duration
   // ended ("input ended at 2.3 s of 8.0 s"), or "" when none did.
   const std::string& InputEndNote() const { return inputEndNote_; }
@@ -279,4 +281,5 @@ class TCustomFFmpeg : public TTaskRunner {
   // The queue to the output side while the run overlaps its stages, else
   // null. Set and cleared by the task's thread while no reading side runs.
   TStageQueue* stageQueue_ = nullptr;
+  bool ranOverlapped_ = false;  // written by the run, read after it ended
 };

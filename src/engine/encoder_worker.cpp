@@ -27,6 +27,7 @@ TEncoderWorker::TEncoderWorker(TOutputStream& ost)
 TEncoderWorker::~TEncoderWorker() {
   Close();
   if (thread_.joinable()) thread_.join();
+  Close();  // what the thread made after the first close
 }
 
 void TEncoderWorker::RethrowFailure() {

@@ -89,7 +89,8 @@ void TCustomFFmpeg::RunLoop() {
   for (auto& entry : outputStreams_)
     if (entry->Enc) entry->EncoderAspect = entry->Enc->sample_aspect_ratio;
 
-  if (CanOverlap())
+  ranOverlapped_ = CanOverlap();
+  if (ranOverlapped_)
     RunOverlapped();
   else
     ReadInputs();

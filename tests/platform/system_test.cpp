@@ -2,7 +2,10 @@
 #include <cfenv>
 #include <cstdlib>
 #include <fstream>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +86,38 @@ TEST(ThreadPriority, LowersNicenessOfTheCallingThreadOnly) {
   if (higherOk) {
     EXPECT_LE(afterHigher, 0);
   }
+}
+
+// Threads started by a call are found by their ids and lowered from
+// outside, as the engine lowers the threads a decoder starts; the caller
+// keeps its own niceness, and the lowering stops at 19.
+TEST(ThreadPriority, FindsAndLowersThreadsStartedMeanwhile) {
+  const int own = platform::CurrentThreadNiceness();
+  const std::vector<int> before = platform::ProcessThreadIds();
+  ASSERT_FALSE(before.empty());
+  std::mutex lock;
+  std::condition_variable changed;
+  bool lowered = false;
+  int seen = -100;
+  std::thread helper([&] {
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait(guard, [&] { return lowered; });
+    seen = platform::CurrentThreadNiceness();
+  });
+  const std::vector<int> fresh = platform::ThreadIdsNotIn(before);
+  ASSERT_EQ(fresh.size(), 1u);
+  platform::LowerThreadsPriority(fresh, 7);
+  platform::LowerThreadsPriority(fresh, 30);  // capped
+  platform::LowerThreadsPriority({999999999}, 5);  // no such thread: nothing happens
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    lowered = true;
+  }
+  changed.notify_all();
+  helper.join();
+  EXPECT_EQ(seen, 19);
+  EXPECT_EQ(platform::CurrentThreadNiceness(), own);
+  EXPECT_TRUE(platform::ThreadIdsNotIn(platform::ProcessThreadIds()).empty());
 }
 
 TEST(Outside, RecordingFakeTakesThePlaceOfTheRealOne) {
