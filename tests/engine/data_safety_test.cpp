@@ -1,15 +1,14 @@
 // What a task does to the files around it: it never writes onto its input,
 // keeps only outputs that hold a complete conversion, and says when an input
 // ended before its stated duration.
-#include <csignal>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "context_fixture.h"
 #include "convert_support.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -114,15 +113,12 @@ TEST_F(DataSafetyTest, AConversionThatWritesNoPacketFailsAndLeavesNoFile) {
 TEST_F(DataSafetyTest, AFailedConversionLeavesNoPartialFile) {
   const std::string input = EightSeconds("avi");
   const std::string output = testsupport::MakeTempSubdir("full") + "/out.avi";
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 64 * 1024;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const Conversion run = Convert(input, output, Record("vcodec=mpeg4<CRLF>b=2000k"));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  Conversion run;
+  {
+    const testsupport::FileSizeLimit cap(64 * 1024);
+    ASSERT_TRUE(cap.Ok());
+    run = Convert(input, output, Record("vcodec=mpeg4<CRLF>b=2000k"));
+  }
 
   EXPECT_NE(run.error, "");
   EXPECT_NE(run.error.find(engine::LibraryErrorText(AVERROR(EFBIG))), std::string::npos) << run.error;
@@ -166,3 +162,4 @@ TEST_F(DataSafetyTest, AnInputThatEndsEarlyIsConvertedAndNoted) {
 }
 
 }  // namespace
+

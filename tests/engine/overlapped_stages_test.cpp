@@ -4,10 +4,7 @@
 // they do there.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <atomic>
-#include <csignal>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -19,6 +16,7 @@
 #include "engine/stage_pipeline.h"
 #include "media/library_tables.h"
 #include "platform/main_thread.h"
+#include "support/file_size_limit.h"
 #include "support/media_libraries.h"
 #include "support/media_reader.h"
 #include "support/temp_dir.h"
@@ -215,15 +213,12 @@ TEST(OverlappedStages, AStopLeavesAPlayableFile) {
 TEST(OverlappedStages, AWriteFailureEndsEveryThreadAndLeavesNoFile) {
   const std::string input = Source(8);
   const std::string output = testsupport::MakeTempSubdir("overlap_full") + "/out.avi";
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 64 * 1024;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const RunResult run = ConvertOnWorker(input, output, Record("mpeg4", "libmp3lame", "b=2000k"), true);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  RunResult run;
+  {
+    const testsupport::FileSizeLimit cap(64 * 1024);
+    ASSERT_TRUE(cap.Ok());
+    run = ConvertOnWorker(input, output, Record("mpeg4", "libmp3lame", "b=2000k"), true);
+  }
   EXPECT_TRUE(run.overlapped);
   EXPECT_NE(run.error.find(engine::LibraryErrorText(AVERROR(EFBIG))), std::string::npos) << run.error;
   EXPECT_FALSE(run.finished);
