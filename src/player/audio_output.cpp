@@ -101,7 +101,7 @@ int TCustomPlayer::DecodeAudioBuffer(TPlayback* is) {
   AVCodecContext* ctx = is->audioCtx;
   AVFrame* frame = is->audioFrame;
   for (;;) {
-    if (is->paused || is->audioq.AbortRequested()) return -1;
+    if (is->paused || is->audioq.AbortRequested() || is->SoundWaitsForFirstPicture()) return -1;
     if (is->audioPacketPending) {
       const int sent = lib::avcodec_send_packet(ctx, is->audioPkt);
       if (sent != AVERROR(EAGAIN)) {
@@ -180,6 +180,10 @@ double TPlayback::AudioClockNow() const {
   if (!hasAudio || audioRate <= 0) return audioClock;
   const int pending = audioBufSize - audioBufIndex;
   return audioClock - double(pending) / (double(audioRate) * 2.0 * audioChannels);
+}
+
+bool TPlayback::SoundWaitsForFirstPicture() const {
+  return hasVideo && framesShown.load() == 0 && lib::av_gettime() - openedAt < kFirstPictureWait;
 }
 
 double TPlayback::MasterClock() { return hasAudio ? AudioClockNow() : VideoClockNow(); }

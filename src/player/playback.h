@@ -47,6 +47,11 @@ inline constexpr int kRefreshPeriodMs = 5;
 inline constexpr int kWaveformRefreshPeriodMs = 20;
 // Audio output.
 inline constexpr int kAudioCallbackSamples = 1024;
+// The sound of a playback with pictures starts with its first picture, so
+// that both start together instead of the pictures starting behind the
+// sound clock and being dropped to catch up; a video stream that shows
+// nothing for this long (µs) does not hold the sound back any longer.
+inline constexpr int64_t kFirstPictureWait = 1000000;
 inline constexpr int kSilenceBytes = 1024;
 inline constexpr int kSampleRingSize = 131072;
 
@@ -149,6 +154,7 @@ struct TPlayback {
   std::atomic<double> audioClock{0};
   std::atomic<int> audioHwBufSize{0};
   std::atomic<int64_t> lastCallbackTime{0};  // µs, av_gettime()
+  int64_t openedAt = 0;  // µs, av_gettime(); set before the playback's threads start
 
   // ---- pictures (see player/video_decoder.cpp)
   std::array<TVideoPicture, kPictureQueueSize> pictq;
@@ -159,6 +165,10 @@ struct TPlayback {
   int pictqWindex = 0;  // guarded by pictLock
   // Timing, guarded by pictLock.
   double frameTimer = 0;
+  // The frame timer starts again with the first picture queued after the
+  // opening or a flush: decoding that first picture takes time, and targets
+  // counted from before it would be past already.
+  bool frameTimerStarted = false;
   double frameLastPts = 0;
   double frameLastDelay = 0;
   double currentPts = 0;
@@ -213,5 +223,7 @@ struct TPlayback {
   double VideoClockNowLocked() const;  // pictLock held
   // The audio clock minus what SDL still has to play.
   double AudioClockNow() const;
+  // While true the sound callback plays silence and the sound clock stands.
+  bool SoundWaitsForFirstPicture() const;
   double MasterClock();
 };

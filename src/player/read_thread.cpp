@@ -47,6 +47,7 @@ bool TCustomPlayer::OpenPlayback(const std::wstring& fileName, bool paused) {
     std::lock_guard<std::mutex> guard(is->pictLock);
     is->frameTimer = double(lib::av_gettime()) / 1000000.0;
   }
+  is->openedAt = lib::av_gettime();
   try {
     is->readThread = std::thread([this, is] { ReadThread(is); });
   } catch (const std::system_error&) {

@@ -123,6 +123,7 @@ int TCustomPlayer::GetVideoFrame(TPlayback* is, AVFrame* frame, AVPacket* pkt, d
       is->frameLastPts = double(INT64_MIN);
       is->frameLastDelay = 0;
       is->frameTimer = NowSeconds();
+      is->frameTimerStarted = false;
       is->skipFactor = 1.0f;
       is->skipCounter = 0;
       is->shownSinceFlush = false;
@@ -218,6 +219,10 @@ int TCustomPlayer::QueuePicture(TPlayback* is, AVFrame* frame, double pts, int64
     vp.uploaded = false;
   }
   is->pictqWindex = (is->pictqWindex + 1) % kPictureQueueSize;
+  if (!is->frameTimerStarted) {
+    is->frameTimer = NowSeconds();
+    is->frameTimerStarted = true;
+  }
   vp.target = ComputeTargetTime(is, pts);
   ++is->pictqSize;
   guard.unlock();

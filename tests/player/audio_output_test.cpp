@@ -62,3 +62,25 @@ TEST_F(PlayerTest, WithoutASoundDevicePicturesPlayAndTheFailureIsLogged) {
   for (const std::string& l : lines) found = found || l.rfind("SDL_OpenAudio() failed: ", 0) == 0;
   EXPECT_TRUE(found);
 }
+
+// The sound of a playback with pictures waits (the callback plays silence
+// and the sound clock stands) until the first picture is shown, so that
+// both start together; a video stream that never shows a picture holds it
+// back for kFirstPictureWait at most, and sound alone never waits.
+TEST(AudioOutput, SoundStartsWithTheFirstPicture) {
+  testsupport::LoadPlayerLibraries();
+  TPlayback is;
+  is.hasAudio = true;
+  is.hasVideo = true;
+  is.openedAt = lib::av_gettime();
+  EXPECT_TRUE(is.SoundWaitsForFirstPicture());
+  is.framesShown = 1;
+  EXPECT_FALSE(is.SoundWaitsForFirstPicture());
+  is.framesShown = 0;
+  is.openedAt = lib::av_gettime() - kFirstPictureWait - 1;
+  EXPECT_FALSE(is.SoundWaitsForFirstPicture());
+  TPlayback soundOnly;
+  soundOnly.hasAudio = true;
+  soundOnly.openedAt = lib::av_gettime();
+  EXPECT_FALSE(soundOnly.SoundWaitsForFirstPicture());
+}
