@@ -93,6 +93,11 @@ void TCustomPlayer::AudioCallback(void* opaque, Uint8* stream, int len) {
     stream += n;
     len -= n;
   }
+  // Where the sound handed over now ends, and when: the device plays it from
+  // here on (AudioClockNow).
+  std::lock_guard<std::mutex> guard(is->handedLock);
+  is->handedClock = is->audioClock - double(is->audioBufSize - is->audioBufIndex) / is->AudioBytesPerSecond();
+  is->handedAt = lib::av_gettime();
 }
 
 // The next buffer of converted samples in is->audioBuf: its size in bytes;
@@ -176,10 +181,28 @@ int TCustomPlayer::ConvertAudioFrame(TPlayback* is, AVFrame* frame) {
   return converted * is->audioChannels * 2;
 }
 
+double TPlayback::AudioBytesPerSecond() const { return double(audioRate) * 2.0 * audioChannels; }
+
 double TPlayback::AudioClockNow() const {
   if (!hasAudio || audioRate <= 0) return audioClock;
   const int pending = audioBufSize - audioBufIndex;
-  return audioClock - double(pending) / (double(audioRate) * 2.0 * audioChannels);
+  const double handedOver = audioClock - double(pending) / AudioBytesPerSecond();
+  // The last buffer handed to the device plays during the callback period
+  // that follows: the position moves through it instead of jumping by a
+  // whole buffer at each callback, which would put pictures behind the
+  // clock by up to a buffer and have them dropped. A paused playback keeps
+  // its clock as it stands.
+  if (paused || audioHwBufSize <= 0) return handedOver;
+  double clock;
+  int64_t at;
+  {
+    std::lock_guard<std::mutex> guard(handedLock);
+    clock = handedClock;
+    at = handedAt;
+  }
+  if (at == 0) return handedOver;
+  const double unplayed = double(audioHwBufSize) / AudioBytesPerSecond() - double(lib::av_gettime() - at) / 1e6;
+  return unplayed > 0 ? clock - unplayed : clock;
 }
 
 bool TPlayback::SoundWaitsForFirstPicture() const {

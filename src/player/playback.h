@@ -154,6 +154,11 @@ struct TPlayback {
   std::atomic<double> audioClock{0};
   std::atomic<int> audioHwBufSize{0};
   std::atomic<int64_t> lastCallbackTime{0};  // µs, av_gettime()
+  // The sound clock at the end of what the last callback handed to the
+  // device, and when (µs, av_gettime(); 0 before the first callback).
+  mutable std::mutex handedLock;
+  double handedClock = 0;  // guarded by handedLock
+  int64_t handedAt = 0;    // guarded by handedLock
   int64_t openedAt = 0;  // µs, av_gettime(); set before the playback's threads start
 
   // ---- pictures (see player/video_decoder.cpp)
@@ -223,6 +228,7 @@ struct TPlayback {
   double VideoClockNowLocked() const;  // pictLock held
   // The audio clock minus what SDL still has to play.
   double AudioClockNow() const;
+  double AudioBytesPerSecond() const;
   // While true the sound callback plays silence and the sound clock stands.
   bool SoundWaitsForFirstPicture() const;
   double MasterClock();

@@ -84,3 +84,37 @@ TEST(AudioOutput, SoundStartsWithTheFirstPicture) {
   soundOnly.openedAt = lib::av_gettime();
   EXPECT_FALSE(soundOnly.SoundWaitsForFirstPicture());
 }
+
+// The sound clock moves through the buffer the device is playing instead of
+// jumping a whole buffer at each callback; paused, it stands where the data
+// handed over ends.
+TEST(AudioOutput, SoundClockMovesThroughTheBufferThatIsPlaying) {
+  testsupport::LoadPlayerLibraries();
+  TPlayback is;
+  is.hasAudio = true;
+  is.audioRate = 48000;
+  is.audioChannels = 2;
+  is.audioHwBufSize = kAudioCallbackSamples * 4;  // 21.3 ms of 16-bit stereo
+  is.audioClock = 10.0;
+  const double buffer = double(kAudioCallbackSamples) / 48000.0;
+  EXPECT_DOUBLE_EQ(is.AudioClockNow(), 10.0);  // no callback yet
+  {
+    std::lock_guard<std::mutex> guard(is.handedLock);
+    is.handedClock = 10.0;
+    is.handedAt = lib::av_gettime();
+  }
+  const double justHanded = is.AudioClockNow();
+  EXPECT_GE(justHanded, 10.0 - buffer);
+  EXPECT_LT(justHanded, 10.0);
+  {
+    std::lock_guard<std::mutex> guard(is.handedLock);
+    is.handedAt = lib::av_gettime() - 1000000;  // played out long ago
+  }
+  EXPECT_DOUBLE_EQ(is.AudioClockNow(), 10.0);
+  {
+    std::lock_guard<std::mutex> guard(is.handedLock);
+    is.handedAt = lib::av_gettime();
+  }
+  is.paused = true;
+  EXPECT_DOUBLE_EQ(is.AudioClockNow(), 10.0);
+}
