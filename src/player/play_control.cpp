@@ -281,10 +281,19 @@ void TCustomPlayer::UpdatePosition(TPlayback* is) {
     lastPositionReported_ = pos;
     if (onPosition_) PushNotification(1, psPlay, pos);
   }
-  if (!is->captureInput && !is->endReported && is->endReached) {
+  if (!is->captureInput && !is->endReported && is->endReached && LastPictureShown(is)) {
     is->endReported = true;
     SetState(psEnd);
   }
+}
+
+bool TCustomPlayer::LastPictureShown(TPlayback* is) {
+  // The packets are all read when the input ends, but the decoder and the
+  // picture queue still hold pictures: the end comes after the last one.
+  if (!is->hasVideo) return true;
+  if (!is->videoEnded) return false;
+  std::lock_guard<std::mutex> guard(is->pictLock);
+  return is->pictqSize == 0;
 }
 
 // ------------------------------------------------------- notification queue

@@ -193,6 +193,9 @@ struct TPlayback {
   int64_t faultyPts = 0, faultyDts = 0, lastPtsForFault = INT64_MIN, lastDtsForFault = INT64_MIN;
   SwsContext* toYuv420 = nullptr;
   bool videoDrained = false;  // the decoder was told the input ended
+  // The decoder gave out its last picture after the end of the input (set
+  // by the video thread, cleared by a flush or new input).
+  std::atomic<bool> videoEnded{false};
 
   // ---- subtitles (see player/subtitle_overlay.cpp)
   std::array<TSubPicture, kSubtitleQueueSize> subpq;

@@ -193,6 +193,8 @@ class TCustomPlayer : public TFFBaseComponent {
   bool HandleWindowEvents(TPlayback* is);
   void SetState(TPlayState state);
   void UpdatePosition(TPlayback* is);
+  // With pictures: the decoder has given out its last one and none waits to be shown.
+  static bool LastPictureShown(TPlayback* is);
   void TogglePlaybackPause();
   void RequestSeek(TSeekFlags flags, bool wait, int64_t distance, int64_t position);
   void PostEvent(TPlayEventCode code);

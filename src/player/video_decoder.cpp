@@ -108,6 +108,7 @@ int TCustomPlayer::GetVideoFrame(TPlayback* is, AVFrame* frame, AVPacket* pkt, d
       lib::av_frame_unref(frame);
       continue;
     }
+    if (got == AVERROR_EOF && is->videoDrained) is->videoEnded = true;
     if (got != AVERROR(EAGAIN) && got != AVERROR_EOF) continue;  // a broken picture: none to show
 
     if (is->videoq.Get(pkt, true) < 0) return -1;
@@ -115,6 +116,7 @@ int TCustomPlayer::GetVideoFrame(TPlayback* is, AVFrame* frame, AVPacket* pkt, d
       lib::av_packet_unref(pkt);
       lib::avcodec_flush_buffers(ctx);
       is->videoDrained = false;
+      is->videoEnded = false;
       std::unique_lock<std::mutex> guard(is->pictLock);
       for (TVideoPicture& vp : is->pictq) vp.target = 0;
       is->pictCond.wait(guard, [is] { return is->pictqSize == 0 || is->videoq.AbortRequested(); });
@@ -144,6 +146,7 @@ int TCustomPlayer::GetVideoFrame(TPlayback* is, AVFrame* frame, AVPacket* pkt, d
     if (is->videoDrained) {
       lib::avcodec_flush_buffers(ctx);
       is->videoDrained = false;
+      is->videoEnded = false;
     }
     // Every picture was taken out before, so the decoder has room for it.
     lib::avcodec_send_packet(ctx, pkt);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "player_fixture.h"
+#include "support/media_reader.h"
 
 namespace {
 
@@ -284,4 +285,15 @@ TEST_F(PlayerTest, FilesWithSubtitlesPlayToTheEnd) {
     player->Stop(true);
     EXPECT_EQ(States().back(), psStop);
   }
+}
+
+// A file of pictures only ends after its last picture, not when its last
+// packet is read (the decoder and the picture queue still hold pictures
+// then): every picture is accounted for when psEnd comes.
+TEST_F(PlayerTest, EndComesAfterTheLastPicture) {
+  ASSERT_TRUE(Open(PictureVideo(), false)) << player->LastErrMsg();
+  ASSERT_TRUE(WaitFor([&] { return HasState(psEnd); }));
+  const TFFPlayer::TPlayStatistics s = player->Statistics();
+  EXPECT_EQ(s.picturesShown + s.picturesDroppedLate + s.picturesSkippedDecode,
+            testsupport::ReadMedia(PictureVideo()).videoFrames());
 }
