@@ -1,43 +1,20 @@
 #include "engine/task_runner.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <exception>
 #include <system_error>
 
 #include "media/ffmpeg_logger.h"
 #include "platform/main_thread.h"
+#include "platform/thread_priority.h"
+
+// A task's priority is handed to the platform by its ordinal.
+static_assert(int(tpIdle) == int(platform::tpIdle) && int(tpNormal) == int(platform::tpNormal) &&
+              int(tpTimeCritical) == int(platform::tpTimeCritical));
 
 namespace {
 
 // Slice of the stop wait; the main thread serves its queue between slices.
 constexpr int kStopWaitSliceMs = 20;
-
-// Niceness of a worker thread for each priority. Raising above normal is
-// tried and, when the system refuses it, the worker stays at normal.
-int NicenessOf(TThreadPriority priority) {
-  switch (priority) {
-    case tpIdle: return 19;
-    case tpLowest: return 15;
-    case tpLower: return 10;
-    case tpNormal: return 0;
-    case tpHigher: return -5;
-    case tpHighest: return -10;
-    case tpTimeCritical: return -15;
-  }
-  return 0;
-}
-
-// Applies the priority to the calling thread (Linux keeps a niceness per
-// thread, addressed by its kernel id).
-void ApplyPriorityToCurrentThread(TThreadPriority priority) {
-  const int tid = int(::syscall(SYS_gettid));
-  const int nice = NicenessOf(priority);
-  if (::setpriority(PRIO_PROCESS, id_t(tid), nice) != 0 && nice < 0)
-    ::setpriority(PRIO_PROCESS, id_t(tid), 0);
-}
 
 std::string MessageOf(std::exception_ptr error) {
   try {
@@ -144,7 +121,9 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
     std::lock_guard<std::mutex> guard(stateLock_);
     try {
       worker_ = std::thread([this, priority] {
-        ApplyPriorityToCurrentThread(priority);
+        // The engine's priorities are the platform's, in the same order: a
+        // raise the system refuses leaves the worker at normal.
+        platform::SetCurrentThreadPriority(int(priority));
         Body();
         doneEvent_.Set();
       });
