@@ -8,16 +8,6 @@
 #include "media/library_tables.h"
 #include "platform/thread_priority.h"
 
-namespace {
-
-const char* EncodingFailure(const TOutputStream& ost) {
-  return ost.Type == AVMEDIA_TYPE_AUDIO   ? "Audio encoding failed"
-         : ost.Type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
-                                          : "Subtitle encoding failed";
-}
-
-}  // namespace
-
 TEncoderWorker::TEncoderWorker(TOutputStream& ost)
     : ost_(ost),
       capacity_(ost.Type == AVMEDIA_TYPE_VIDEO ? size_t(kEncoderQueuePictures) : size_t(kEncoderQueueFrames)) {
@@ -38,10 +28,10 @@ void TEncoderWorker::Submit(AVFrame* frame) {
   std::unique_lock<std::mutex> guard(lock_);
   changed_.wait(guard, [&] { return closed_ || failure_ || frames_.size() < capacity_; });
   if (closed_ || failure_) {
+    const std::exception_ptr failure = failure_;
     guard.unlock();
     if (frame) lib::av_frame_free(&frame);
-    guard.lock();
-    RethrowFailure();
+    if (failure) std::rethrow_exception(failure);
     throw FFmpegException("the encoder's thread has ended");
   }
   frames_.push_back(frame);
@@ -107,7 +97,7 @@ void TEncoderWorker::Encode(AVFrame* frame) {
   int ret = lib::avcodec_send_frame(ost_.Enc, frame);
   if (frame) lib::av_frame_free(&frame);
   if (ret < 0 && !(drain && ret == AVERROR_EOF)) {
-    if (!drain) throw FFmpegException(EncodingFailure(ost_));
+    if (!drain) throw FFmpegException(EncodingFailureText(ost_));
     // An encoder that refuses the end has nothing more to give.
     std::lock_guard<std::mutex> guard(lock_);
     drained_ = true;
@@ -121,7 +111,7 @@ void TEncoderWorker::Encode(AVFrame* frame) {
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
     if (ret < 0) {
       lib::av_packet_free(&pkt);
-      throw FFmpegException(EncodingFailure(ost_));
+      throw FFmpegException(EncodingFailureText(ost_));
     }
     if (ost_.LogFile && ost_.Enc->stats_out) std::fputs(ost_.Enc->stats_out, ost_.LogFile);
     {

@@ -111,9 +111,7 @@ int TCustomFFmpeg::ReceiveEncodedPackets(TOutputFile& of, TOutputStream& ost) {
       int ret = lib::avcodec_receive_packet(ost.Enc, pkt);
       if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
       if (ret < 0)
-        throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO   ? "Audio encoding failed"
-                              : ost.Type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
-                                                               : "Subtitle encoding failed");
+        throw FFmpegException(EncodingFailureText(ost));
       if (ost.LogFile && ost.Enc->stats_out) std::fputs(ost.Enc->stats_out, ost.LogFile);
       WriteEncodedPacket(of, ost, pkt);
       ++written;
@@ -148,7 +146,7 @@ void TCustomFFmpeg::EncodeFrame(TOutputFile& of, TOutputStream& ost, AVFrame* fr
   const int ret = lib::avcodec_send_frame(ost.Enc, frame);
   lib::av_frame_free(&frame);
   if (ret < 0)
-    throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");
+    throw FFmpegException(EncodingFailureText(ost));
   ReceiveEncodedPackets(of, ost);
 }
 

@@ -160,6 +160,13 @@ struct TOutputStream {
   class TEncoderWorker* Worker = nullptr;
 };
 
+// The failure text of an output stream's encoder.
+inline const char* EncodingFailureText(const TOutputStream& ost) {
+  return ost.Type == AVMEDIA_TYPE_AUDIO   ? "Audio encoding failed"
+         : ost.Type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
+                                          : "Subtitle encoding failed";
+}
+
 inline constexpr int kSubtitleBufferSize = 1048576;
 inline constexpr int kInitialBitBufferSize = 262144;
 
