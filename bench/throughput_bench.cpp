@@ -110,7 +110,7 @@ int Convert(const Case& c, bool overlap, const std::string& input, const std::st
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = CpuSeconds() - cpuStart;
   if (task.Exception()) throw std::runtime_error(task.ExceptionMsg());
-  std::printf("%.4f %.4f\n", wall, cpu);
+  std::printf("%.4f %.4f %d\n", wall, cpu, int(task.HelpersWentIdle()));
   return 0;
 }
 
@@ -118,6 +118,7 @@ int Convert(const Case& c, bool overlap, const std::string& input, const std::st
 
 struct Measure {
   double wall = 0, cpu = 0;  // of the conversion alone
+  int helpersIdle = 0;       // the run's helper threads went to the idle scheduling class
   double peakMb = 0;         // of the whole child process
   double Cores() const { return wall > 0 ? cpu / wall : 0; }
 };
@@ -148,7 +149,7 @@ Measure RunChild(const std::string& self, int caseIndex, bool overlap, const std
   if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error("the conversion failed: " + text);
   Measure m;
-  if (std::sscanf(text.c_str(), "%lf %lf", &m.wall, &m.cpu) != 2) throw std::runtime_error("no figures: " + text);
+  if (std::sscanf(text.c_str(), "%lf %lf %d", &m.wall, &m.cpu, &m.helpersIdle) != 3) throw std::runtime_error("no figures: " + text);
   m.peakMb = double(usage.ru_maxrss) / 1024.0;
   return m;
 }
@@ -181,8 +182,9 @@ int Parent(int rounds, const std::string& keep) {
       for (int overlap = 0; overlap < 2; ++overlap) {
         outputs[overlap] = testsupport::TempPath(std::string(overlap ? "on_" : "off_") + kCases[c].file);
         const Measure m = RunChild(self, c, overlap != 0, input, outputs[overlap]);
-        std::printf("  %-24s overlap %-3s round %d: wall %6.2f s  cpu %6.2f s  cores %.2f  peak %6.1f MB\n",
-                    kCases[c].name, overlap ? "on" : "off", round + 1, m.wall, m.cpu, m.Cores(), m.peakMb);
+        std::printf("  %-24s overlap %-3s round %d: wall %6.2f s  cpu %6.2f s  cores %.2f  peak %6.1f MB%s\n",
+                    kCases[c].name, overlap ? "on" : "off", round + 1, m.wall, m.cpu, m.Cores(), m.peakMb,
+                    m.helpersIdle ? "  (helpers idle class)" : "");
         std::fflush(stdout);
         if (round == 0 || m.wall < best[overlap].wall) {
           const double peak = std::max(best[overlap].peakMb, m.peakMb);

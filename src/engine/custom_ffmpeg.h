@@ -27,6 +27,7 @@
 #include "engine/task_runner.h"
 #include "engine/transcode_types.h"
 #include "engine/video_hooks.h"
+#include "platform/cpu_load.h"
 
 class TCustomFFmpeg : public TTaskRunner {
  public:
@@ -118,8 +119,13 @@ class TCustomFFmpeg : public TTaskRunner {
   // stage_pipeline.h). The outputs are the same either way. Set before the
   // run starts.
   bool OverlapStages = true;
-  // After a run: whether it overlapped its stages.
+  // Where an overlapped run puts its helper threads (stage_pipeline.h). Set
+  // before the run starts.
+  THelperClass HelperClass = THelperClass::IdleWhenQuiet;
+  // After a run: whether it overlapped its stages, and whether its helper
+  // threads went to the idle scheduling class.
   bool RanOverlapped() const { return ranOverlapped_; }
+  bool HelpersWentIdle() const { return helpersWentIdle_; }
   // After the run: how the inputs that ended before their stated duration
   // ended ("input ended at 2.3 s of 8.0 s"), or "" when none did.
   const std::string& InputEndNote() const { return inputEndNote_; }
@@ -262,6 +268,9 @@ class TCustomFFmpeg : public TTaskRunner {
   // when queued) and its handling on the output side.
   bool CanOverlap() const;
   void RunOverlapped();
+  // Once due, moves the helper threads to the idle scheduling class when
+  // HelperClass asks for it; true once decided.
+  bool MoveHelpersToIdleClassWhenDue(const platform::TCpuSample& started, const std::vector<int>& helpers);
   void Emit(TStageItem& item, AVSubtitle* subtitle = nullptr);
   void RunStageItem(TStageItem& item);
   // Trailers, flushed: marks the outputs that are complete; returns the
@@ -281,5 +290,6 @@ class TCustomFFmpeg : public TTaskRunner {
   // The queue to the output side while the run overlaps its stages, else
   // null. Set and cleared by the task's thread while no reading side runs.
   TStageQueue* stageQueue_ = nullptr;
-  bool ranOverlapped_ = false;  // written by the run, read after it ended
+  bool ranOverlapped_ = false;    // written by the run, read after it ended
+  bool helpersWentIdle_ = false;  // likewise
 };

@@ -10,8 +10,10 @@
 
 TEncoderWorker::TEncoderWorker(TOutputStream& ost)
     : ost_(ost),
-      capacity_(ost.Type == AVMEDIA_TYPE_VIDEO ? size_t(kEncoderQueuePictures) : size_t(kEncoderQueueFrames)) {
+      capacity_(ost.Type == AVMEDIA_TYPE_VIDEO ? size_t(EncoderQueuePictures(ost.Enc)) : size_t(kEncoderQueueFrames)) {
   thread_ = std::thread([this] { Run(); });
+  std::unique_lock<std::mutex> guard(lock_);
+  changed_.wait(guard, [&] { return threadId_ != 0; });
 }
 
 TEncoderWorker::~TEncoderWorker() {
@@ -70,6 +72,11 @@ void TEncoderWorker::Close() {
 void TEncoderWorker::Run() {
   // Sound is little work and never holds the pictures back.
   if (ost_.Type == AVMEDIA_TYPE_AUDIO) platform::LowerCurrentThreadPriority(kHelperNicenessStep);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    threadId_ = platform::CurrentThreadId();
+  }
+  changed_.notify_all();
   for (;;) {
     AVFrame* frame = nullptr;
     {

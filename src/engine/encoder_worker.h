@@ -38,6 +38,8 @@ class TEncoderWorker {
   void Collect(std::vector<AVPacket*>& packets, bool untilDrained);
   // The worker leaves its loop; frames and packets not taken are freed.
   void Close();
+  // The kernel id of the worker's thread (known once the constructor returned).
+  int ThreadId() const { return threadId_; }
 
  private:
   void Run();
@@ -54,5 +56,6 @@ class TEncoderWorker {
   bool drained_ = false;          // guarded by lock_
   bool closed_ = false;           // guarded by lock_
   std::exception_ptr failure_;    // guarded by lock_
+  int threadId_ = 0;              // guarded by lock_ until the constructor returned
   std::thread thread_;
 };

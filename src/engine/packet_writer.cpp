@@ -198,6 +198,7 @@ void TCustomFFmpeg::CloseCodecs() {
   }
   run_.OpenedEncoders.clear();
   run_.OpenedDecoders.clear();
+  run_.DecoderThreads.clear();
 }
 
 void TCustomFFmpeg::FreeRun() {

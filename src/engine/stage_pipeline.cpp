@@ -2,11 +2,18 @@
 // ownership of what travels through it.
 #include "engine/stage_pipeline.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "engine/custom_ffmpeg.h"
 #include "media/library_tables.h"
+
+int EncoderQueuePictures(const AVCodecContext* enc) {
+  const int bytes = lib::av_image_get_buffer_size(enc->pix_fmt, enc->width, enc->height, 1);
+  if (bytes <= 0) return kEncoderQueueMinPictures;
+  return std::clamp(kEncoderQueueBytes / bytes, kEncoderQueueMinPictures, kEncoderQueueMaxPictures);
+}
 
 TStageItem OwnedStageItem(const TStageItem& borrowed, AVSubtitle* subtitle) {
   TStageItem item = borrowed;

@@ -29,21 +29,50 @@ extern "C" {
 
 // How far the reading side may run ahead of the output side. Pictures
 // decide the memory: each queued one keeps a decoded picture alive (3 MB at
-// 1080p), so a few are enough to keep the decoder busy while the encoder
-// works, and the peak memory of a conversion grows by little.
-inline constexpr int kStageQueuePictures = 4;
+// 1080p). Two are enough here: the decoder's own threads hold more.
+inline constexpr int kStageQueuePictures = 2;
 // Items of any kind waiting: sound frames (about 47 a second), packets to
 // copy, subtitles.
 inline constexpr int kStageQueueItems = 64;
 // Frames waiting for an encoder's own thread (encoder_worker.h): prepared
-// pictures, and sound frames of the encoder's frame size.
-inline constexpr int kEncoderQueuePictures = 2;
+// pictures, and sound frames of the encoder's frame size. The pictures are
+// the slack that keeps the processors busy while the picture encoder waits
+// on itself (its threads on each other): the output side prepares the next
+// ones meanwhile. They are bounded by their memory, kEncoderQueueBytes
+// (eight 720p pictures, four at 1080p), and never fewer than
+// kEncoderQueueMinPictures; at the end of the input the encoder works
+// through them with nothing beside it, so more would not help either.
+inline constexpr int kEncoderQueueBytes = 12 * 1024 * 1024;
+inline constexpr int kEncoderQueueMinPictures = 2;
+inline constexpr int kEncoderQueueMaxPictures = 8;
 inline constexpr int kEncoderQueueFrames = 16;
 // The threads that prepare work (reading, the decoders' threads, the sound
 // encoders) run this much nicer than the task's other threads, so that
 // they take the processors when the picture encoder leaves them idle
 // rather than when it could use them: that keeps both busy.
 inline constexpr int kHelperNicenessStep = 10;
+// Niceness alone leaves a processor that runs a helper "busy" to the
+// scheduler, so the picture encoder's own threads, woken several times a
+// picture, pile up on the other processor. In the idle scheduling class
+// the helpers leave such a processor free at once. That class cannot be
+// left again without privileges, and its threads get next to nothing while
+// other programs keep every processor busy, so a run moves its helpers
+// there only after it has seen the machine quiet for a while: other
+// programs together used less than kQuietMachineCores processors over the
+// first kIdleClassSampleMs of the run.
+inline constexpr int kIdleClassSampleMs = 250;
+inline constexpr double kQuietMachineCores = 0.25;
+
+// Where the helper threads of an overlapped run go (TCustomFFmpeg::HelperClass).
+enum class THelperClass {
+  IdleWhenQuiet,  // the idle class on a quiet machine, else only nicer (default)
+  Idle,           // the idle class at once
+  Nicer,          // only nicer
+};
+
+// Pictures of the encoder's size and format that an encoder's thread may
+// hold (the bounds above).
+int EncoderQueuePictures(const AVCodecContext* enc);
 
 enum class TStageKind {
   Picture,       // a decoded (pre-processed, filtered) picture for the stream's encoding outputs

@@ -2,7 +2,9 @@
 // thread of its own, the output side on the task's thread; and the output
 // side's handling of one stage item, which the one-thread run shares.
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <ctime>
 #include <memory>
 #include <vector>
 #include <system_error>
@@ -12,6 +14,7 @@
 #include "engine/encoder_worker.h"
 #include "engine/stage_pipeline.h"
 #include "media/library_tables.h"
+#include "platform/cpu_load.h"
 #include "platform/main_thread.h"
 #include "platform/thread_priority.h"
 
@@ -80,12 +83,17 @@ void TCustomFFmpeg::RunStageItem(TStageItem& item) {
 void TCustomFFmpeg::RunOverlapped() {
   TStageQueue queue;
   stageQueue_ = &queue;
+  helpersWentIdle_ = false;
+  const platform::TCpuSample started = platform::SampleCpu();
+  std::vector<int> helpers = run_.DecoderThreads;
+  std::atomic<int> readerId{0};
   // The reading side ends with an InputEnd or a Failure item, or at once
   // when the queue is closed under it. Its thread takes the task thread's
   // priority (Linux threads inherit it).
   std::thread reader;
   try {
-    reader = std::thread([this, &queue] {
+    reader = std::thread([this, &queue, &readerId] {
+      readerId = platform::CurrentThreadId();
       platform::LowerCurrentThreadPriority(kHelperNicenessStep);
       TStageItem last;
       try {
@@ -133,13 +141,21 @@ void TCustomFFmpeg::RunOverlapped() {
       continue;  // no thread: this encoder is fed by this side
     }
     ost.Worker = workers.back().get();
+    if (ost.Type == AVMEDIA_TYPE_AUDIO) helpers.push_back(ost.Worker->ThreadId());
   }
+  bool classDecided = HelperClass == THelperClass::Nicer;
 
   for (;;) {
     SafePoint();  // a paused task waits here too, holding no lock
     TStageItem item;
     if (!queue.Pop(item) || item.Kind == TStageKind::InputEnd) break;
     if (item.Kind == TStageKind::Failure) std::rethrow_exception(item.Error);
+    if (!classDecided) {
+      // The reading thread made this item, so its id is there.
+      if (readerId != 0 && std::find(helpers.begin(), helpers.end(), readerId.load()) == helpers.end())
+        helpers.push_back(readerId);
+      classDecided = MoveHelpersToIdleClassWhenDue(started, helpers);
+    }
     try {
       // A stop that must not wait leaves what is queued, as the one-thread
       // run leaves what the decoders hold.
@@ -151,4 +167,23 @@ void TCustomFFmpeg::RunOverlapped() {
     FreeStageItem(item);
     ReportIfDue(0);
   }
+}
+
+bool TCustomFFmpeg::MoveHelpersToIdleClassWhenDue(const platform::TCpuSample& started,
+                                                  const std::vector<int>& helpers) {
+  if (HelperClass == THelperClass::IdleWhenQuiet) {
+    if (!started.Valid) return true;  // no way to tell: they stay only nicer
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const double now = double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+    if (now - started.WallSeconds < kIdleClassSampleMs / 1000.0) return false;
+    if (platform::OtherProgramsCores(started, platform::SampleCpu()) >= kQuietMachineCores) return true;
+  }
+  platform::MoveThreadsToIdleClass(helpers);
+  // This side too makes way for the picture encoder: the encoder's queue
+  // holds enough for it to prepare the next pictures in the encoder's
+  // pauses. The thread ends with the task.
+  platform::LowerCurrentThreadPriority(kHelperNicenessStep);
+  helpersWentIdle_ = true;
+  return true;
 }

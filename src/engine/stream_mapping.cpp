@@ -481,6 +481,7 @@ void TCustomFFmpeg::OpenDecoders() {
       if (lowerThreads) started = platform::ThreadIdsNotIn(before);
     }
     platform::LowerThreadsPriority(started, kHelperNicenessStep);
+    run_.DecoderThreads.insert(run_.DecoderThreads.end(), started.begin(), started.end());
     if (ret < 0)
       throw FFmpegException(Format("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
                                    ist.StreamIndex, TypeName(type)));

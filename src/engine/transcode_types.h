@@ -176,6 +176,8 @@ struct TRunState {
   int BitBufferSize = kInitialBitBufferSize;
   std::vector<AVCodecContext*> OpenedEncoders;
   std::vector<AVCodecContext*> OpenedDecoders;
+  // Threads the decoders started, when the run overlaps its stages.
+  std::vector<int> DecoderThreads;
   // Counters of the final report.
   int64_t VideoSize = 0, AudioSize = 0, ExtraSize = 0;
   int64_t NbFramesDup = 0, NbFramesDrop = 0;

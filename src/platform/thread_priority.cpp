@@ -1,6 +1,7 @@
 #include "platform/thread_priority.h"
 
 #include <dirent.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -86,5 +87,14 @@ void LowerCurrentThreadPriority(int step) { LowerThread(ThreadId(), step); }
 void LowerThreadsPriority(const std::vector<int>& threadIds, int step) {
   for (int id : threadIds) LowerThread(id_t(id), step);
 }
+
+void MoveThreadsToIdleClass(const std::vector<int>& threadIds) {
+  const sched_param param{};
+  for (int id : threadIds) ::sched_setscheduler(pid_t(id), SCHED_IDLE, &param);  // ESRCH: ended
+}
+
+bool InIdleClass(int threadId) { return ::sched_getscheduler(pid_t(threadId)) == SCHED_IDLE; }
+
+int CurrentThreadId() { return int(ThreadId()); }
 
 }  // namespace platform

@@ -38,4 +38,15 @@ std::vector<int> ThreadIdsNotIn(const std::vector<int>& before);
 void LowerCurrentThreadPriority(int step);
 void LowerThreadsPriority(const std::vector<int>& threadIds, int step);
 
+// Puts the given threads of this process in the idle scheduling class: they
+// run only when a processor has nothing else to do, and a processor running
+// only such threads counts as free when another thread wakes up. Without
+// privileges a thread never leaves that class again, so use it for threads
+// that end with the work they do. Threads that have ended are skipped.
+void MoveThreadsToIdleClass(const std::vector<int>& threadIds);
+// Whether the thread is in the idle scheduling class.
+bool InIdleClass(int threadId);
+// The calling thread's kernel id.
+int CurrentThreadId();
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 // they do there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "engine/stage_pipeline.h"
 #include "media/library_tables.h"
 #include "platform/main_thread.h"
+#include "platform/thread_priority.h"
 #include "support/file_size_limit.h"
 #include "support/media_libraries.h"
 #include "support/media_reader.h"
@@ -43,6 +45,7 @@ struct RunResult {
   std::string error;
   bool finished = false;
   bool overlapped = false;
+  bool helpersIdle = false;
 };
 
 // Converts on the task's own thread, as the program does. `started` runs in
@@ -50,13 +53,15 @@ struct RunResult {
 // thread).
 RunResult ConvertOnWorker(const std::string& input, const std::string& output, const TOutputOptions& options,
                     bool overlap, const std::function<void(TCustomFFmpeg&)>& started = {},
-                    const std::function<void(TCustomFFmpeg&)>& progress = {}) {
+                    const std::function<void(TCustomFFmpeg&)>& progress = {},
+                    THelperClass helperClass = THelperClass::IdleWhenQuiet) {
   testsupport::LoadConverterLibraries();
   RunResult run;
   TCustomFFmpeg task;
   task.ResetTask();
   task.Verbose = -1;
   task.OverlapStages = overlap;
+  task.HelperClass = helperClass;
   if (!task.OpenInputFile(engine::Utf8ToWide(input))) {
     run.error = "input: " + task.LastOpenError();
     return run;
@@ -79,6 +84,7 @@ RunResult ConvertOnWorker(const std::string& input, const std::string& output, c
   if (task.Exception()) run.error = task.ExceptionMsg();
   run.finished = task.Finished();
   run.overlapped = task.RanOverlapped();
+  run.helpersIdle = task.HelpersWentIdle();
   return run;
 }
 
@@ -134,6 +140,42 @@ TEST(OverlappedStages, WritesTheSameBytesAsTheOneThreadRun) {
     EXPECT_GT(bytes.size(), 10000u);
     EXPECT_TRUE(bytes == Bytes(overlapped)) << "the files differ";
   }
+}
+
+// The helper threads (reading, decoding, sound encoding) may go to the idle
+// scheduling class; the picture encoder and the output side stay out of it,
+// and the file is the same.
+TEST(OverlappedStages, HelpersInTheIdleClassChangeOnlyTheScheduling) {
+  const std::string input = Source();
+  const TOutputOptions options = Record("mpeg4", "libmp3lame");
+  const std::string one = testsupport::TempPath("idle_one.avi");
+  ASSERT_EQ(ConvertOnWorker(input, one, options, false).error, "");
+  struct Seen {
+    int idleThreads = 0;       // most threads of the process in the idle class at one report
+    bool outputSideIdle = false;
+  };
+  auto watch = [](Seen& seen) {
+    return [&seen](TCustomFFmpeg&) {  // on the output side's thread
+      int idle = 0;
+      for (int id : platform::ProcessThreadIds()) idle += platform::InIdleClass(id) ? 1 : 0;
+      seen.idleThreads = std::max(seen.idleThreads, idle);
+      seen.outputSideIdle = seen.outputSideIdle || platform::InIdleClass(platform::CurrentThreadId());
+    };
+  };
+  Seen idleSeen, nicerSeen;
+  const std::string idleFile = testsupport::TempPath("idle_helpers.avi");
+  const RunResult idle = ConvertOnWorker(input, idleFile, options, true, {}, watch(idleSeen), THelperClass::Idle);
+  const RunResult nicer =
+      ConvertOnWorker(input, testsupport::TempPath("nicer_helpers.avi"), options, true, {}, watch(nicerSeen),
+                      THelperClass::Nicer);
+  ASSERT_EQ(idle.error, "");
+  ASSERT_EQ(nicer.error, "");
+  EXPECT_TRUE(idle.overlapped && idle.helpersIdle);
+  EXPECT_GE(idleSeen.idleThreads, 2);  // the reading thread and the sound encoder's at least
+  EXPECT_FALSE(idleSeen.outputSideIdle);
+  EXPECT_FALSE(nicer.helpersIdle);
+  EXPECT_EQ(nicerSeen.idleThreads, 0);
+  EXPECT_TRUE(Bytes(one) == Bytes(idleFile)) << "the files differ";
 }
 
 // Where the outputs decide how far the input is read, or nothing is
@@ -259,3 +301,24 @@ TEST(StageQueue, BoundsPicturesAndReleasesAWaitingPushWhenClosed) {
 }
 
 }  // namespace
+
+// An encoder's thread holds prepared pictures up to a memory bound: many
+// small ones, few large ones, never fewer than the minimum.
+TEST(StageQueue, EncoderQueueHoldsPicturesByTheirSize) {
+  testsupport::LoadConverterLibraries();
+  AVCodecContext* enc = lib::avcodec_alloc_context3(nullptr);
+  ASSERT_NE(enc, nullptr);
+  auto picturesAt = [enc](int width, int height, AVPixelFormat format) {
+    enc->width = width;
+    enc->height = height;
+    enc->pix_fmt = format;
+    return EncoderQueuePictures(enc);
+  };
+  EXPECT_EQ(picturesAt(1280, 720, AV_PIX_FMT_YUV420P), 8);
+  EXPECT_EQ(picturesAt(1920, 1080, AV_PIX_FMT_YUV420P), 4);
+  EXPECT_EQ(picturesAt(1920, 1080, AV_PIX_FMT_RGB24), 2);
+  EXPECT_EQ(picturesAt(3840, 2160, AV_PIX_FMT_YUV420P), kEncoderQueueMinPictures);
+  EXPECT_EQ(picturesAt(176, 144, AV_PIX_FMT_YUV420P), kEncoderQueueMaxPictures);
+  EXPECT_EQ(picturesAt(0, 0, AV_PIX_FMT_NONE), kEncoderQueueMinPictures);
+  lib::avcodec_free_context(&enc);
+}

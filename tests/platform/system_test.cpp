@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "platform/cpu_load.h"
 #include "platform/floating_point.h"
 #include "platform/outside.h"
 #include "platform/paths.h"
@@ -128,6 +129,63 @@ TEST(ThreadPriority, FindsAndLowersThreadsStartedMeanwhile) {
   EXPECT_TRUE(found);
   EXPECT_EQ(seen, 19);
   EXPECT_EQ(platform::CurrentThreadNiceness(), own);
+}
+
+TEST(ThreadPriority, MovesThreadsToTheIdleClassAndSkipsEndedOnes) {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool moved = false;
+  std::atomic<int> helperId{0};
+  bool helperSawItself = false;
+  std::thread helper([&] {
+    helperId = platform::CurrentThreadId();
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait(guard, [&] { return moved; });
+    helperSawItself = platform::InIdleClass(platform::CurrentThreadId());
+  });
+  while (helperId == 0) std::this_thread::yield();
+  platform::MoveThreadsToIdleClass({helperId, 999999999});  // the second does not exist
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    moved = true;
+  }
+  changed.notify_all();
+  helper.join();
+  EXPECT_TRUE(helperSawItself);
+  EXPECT_FALSE(platform::InIdleClass(platform::CurrentThreadId()));
+  EXPECT_EQ(platform::CurrentThreadId(), int(::syscall(SYS_gettid)));
+}
+
+TEST(CpuLoad, CountsBusyTicksAndLeavesThisProcessOut) {
+  uint64_t ticks = 0;
+  // user nice system idle iowait irq softirq steal guest guest_nice
+  ASSERT_TRUE(platform::ParseBusyTicks("cpu  100 20 30 5000 70 1 2 3 40 0\ncpu0 50 10 15 2500 35 0 1 1 20 0\n", ticks));
+  EXPECT_EQ(ticks, 156u);  // idle, iowait and guest (inside user) left out
+  ASSERT_TRUE(platform::ParseBusyTicks("cpu  7 0 3 100\n", ticks));  // an old kernel's four columns
+  EXPECT_EQ(ticks, 10u);
+  EXPECT_FALSE(platform::ParseBusyTicks("cpu0 1 2 3 4\n", ticks));
+  EXPECT_FALSE(platform::ParseBusyTicks("", ticks));
+
+  platform::TCpuSample before, after;
+  before.Valid = after.Valid = true;
+  before.WallSeconds = 10;
+  after.WallSeconds = 12;
+  before.SystemBusySeconds = 100;
+  after.SystemBusySeconds = 104;  // 4 s busy in 2 s ...
+  before.OwnSeconds = 1;
+  after.OwnSeconds = 4;  // ... 3 of them this process's
+  EXPECT_DOUBLE_EQ(platform::OtherProgramsCores(before, after), 0.5);
+  after.OwnSeconds = 6;  // tick rounding may count less than this process used
+  EXPECT_DOUBLE_EQ(platform::OtherProgramsCores(before, after), 0.0);
+  after.Valid = false;
+  EXPECT_DOUBLE_EQ(platform::OtherProgramsCores(before, after), 0.0);
+  after = before;  // no time passed
+  EXPECT_DOUBLE_EQ(platform::OtherProgramsCores(before, after), 0.0);
+
+  const platform::TCpuSample now = platform::SampleCpu();
+  EXPECT_TRUE(now.Valid);
+  EXPECT_GT(now.SystemBusySeconds, 0);
+  EXPECT_GT(now.OwnSeconds, 0);
 }
 
 TEST(Outside, RecordingFakeTakesThePlaceOfTheRealOne) {
