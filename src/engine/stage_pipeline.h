@@ -59,8 +59,9 @@ inline constexpr int kHelperNicenessStep = 10;
 // other programs keep every processor busy, so a run moves its helpers
 // there only after it has seen the machine quiet for a while: other
 // programs together used less than kQuietMachineCores processors over the
-// first kIdleClassSampleMs of the run.
-inline constexpr int kIdleClassSampleMs = 250;
+// first kIdleClassSampleMs of the run (from its set-up on: the processors'
+// busy time is counted in ticks, so a shorter span would not tell).
+inline constexpr int kIdleClassSampleMs = 150;
 inline constexpr double kQuietMachineCores = 0.25;
 
 // Where the helper threads of an overlapped run go (TCustomFFmpeg::HelperClass).

@@ -84,7 +84,6 @@ void TCustomFFmpeg::RunOverlapped() {
   TStageQueue queue;
   stageQueue_ = &queue;
   helpersWentIdle_ = false;
-  const platform::TCpuSample started = platform::SampleCpu();
   std::vector<int> helpers = run_.DecoderThreads;
   std::atomic<int> readerId{0};
   // The reading side ends with an InputEnd or a Failure item, or at once
@@ -154,7 +153,7 @@ void TCustomFFmpeg::RunOverlapped() {
       // The reading thread made this item, so its id is there.
       if (readerId != 0 && std::find(helpers.begin(), helpers.end(), readerId.load()) == helpers.end())
         helpers.push_back(readerId);
-      classDecided = MoveHelpersToIdleClassWhenDue(started, helpers);
+      classDecided = MoveHelpersToIdleClassWhenDue(run_.Began, helpers);
     }
     try {
       // A stop that must not wait leaves what is queued, as the one-thread

@@ -69,6 +69,7 @@ int64_t PacketEnd(const AVFormatContext* ctx, const AVPacket* pkt) {
 
 void TCustomFFmpeg::Transcode() {
   try {
+    run_.Began = platform::SampleCpu();
     SetupMapping();
     RunLoop();
   } catch (...) {

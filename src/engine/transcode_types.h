@@ -24,6 +24,7 @@ extern "C" {
 }
 
 #include "engine/option_state.h"
+#include "platform/cpu_load.h"
 #include "platform/paths.h"
 
 // One opened input file.
@@ -178,6 +179,8 @@ struct TRunState {
   std::vector<AVCodecContext*> OpenedDecoders;
   // Threads the decoders started, when the run overlaps its stages.
   std::vector<int> DecoderThreads;
+  // The machine's and the task's processor time when the run began.
+  platform::TCpuSample Began;
   // Counters of the final report.
   int64_t VideoSize = 0, AudioSize = 0, ExtraSize = 0;
   int64_t NbFramesDup = 0, NbFramesDrop = 0;
