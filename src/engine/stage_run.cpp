@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <ctime>
 #include <memory>
 #include <vector>
 #include <system_error>
@@ -172,17 +171,14 @@ bool TCustomFFmpeg::MoveHelpersToIdleClassWhenDue(const platform::TCpuSample& st
                                                   const std::vector<int>& helpers) {
   if (HelperClass == THelperClass::IdleWhenQuiet) {
     if (!started.Valid) return true;  // no way to tell: they stay only nicer
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    const double now = double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-    if (now - started.WallSeconds < kIdleClassSampleMs / 1000.0) return false;
+    if (platform::MonotonicSeconds() - started.WallSeconds < kIdleClassSampleMs / 1000.0) return false;
     if (platform::OtherProgramsCores(started, platform::SampleCpu()) >= kQuietMachineCores) return true;
   }
   platform::MoveThreadsToIdleClass(helpers);
   // This side too makes way for the picture encoder: the encoder's queue
   // holds enough for it to prepare the next pictures in the encoder's
-  // pauses. The thread ends with the task.
-  platform::LowerCurrentThreadPriority(kHelperNicenessStep);
+  // pauses. Only on the task's own thread, which ends with the task.
+  if (OnWorkerThread()) platform::LowerCurrentThreadPriority(kHelperNicenessStep);
   helpersWentIdle_ = true;
   return true;
 }

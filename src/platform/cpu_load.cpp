@@ -43,10 +43,12 @@ TCpuSample SampleCpu() {
   if (hz <= 0 || !ParseBusyTicks(std::string_view(buffer, n), ticks)) return sample;
   sample.SystemBusySeconds = double(ticks) / double(hz);
   sample.OwnSeconds = ClockSeconds(CLOCK_PROCESS_CPUTIME_ID);
-  sample.WallSeconds = ClockSeconds(CLOCK_MONOTONIC);
+  sample.WallSeconds = MonotonicSeconds();
   sample.Valid = true;
   return sample;
 }
+
+double MonotonicSeconds() { return ClockSeconds(CLOCK_MONOTONIC); }
 
 double OtherProgramsCores(const TCpuSample& before, const TCpuSample& after) {
   const double wall = after.WallSeconds - before.WallSeconds;

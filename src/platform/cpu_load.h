@@ -15,6 +15,8 @@ struct TCpuSample {
 };
 
 TCpuSample SampleCpu();
+// The clock of TCpuSample::WallSeconds, now.
+double MonotonicSeconds();
 
 // Busy ticks of the aggregate "cpu" line of /proc/stat text: user, nice,
 // system, irq, softirq and steal (idle and waiting for I/O are not busy;
