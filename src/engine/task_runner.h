@@ -108,12 +108,13 @@ class TTaskRunner {
   // For ResetTask of a task that has not started: clears Running,
   // StopRequested, Finished, Terminated, Exception and the message.
   void ResetRunState();
+  // Whether the caller is this task's own worker thread (it ends with the task).
+  bool OnWorkerThread() const;
 
  private:
   void Body();
   // Sleeps (serving the main thread when on it) until event is set.
   static void WaitServing(platform::Event& event);
-  bool OnWorkerThread() const;
 
   std::atomic<bool> running_{false};
   std::atomic<bool> terminated_{false};
