@@ -27,7 +27,6 @@
 #include "engine/task_runner.h"
 #include "engine/transcode_types.h"
 #include "engine/video_hooks.h"
-#include "platform/cpu_load.h"
 
 class TCustomFFmpeg : public TTaskRunner {
  public:
@@ -268,9 +267,10 @@ class TCustomFFmpeg : public TTaskRunner {
   // when queued) and its handling on the output side.
   bool CanOverlap() const;
   void RunOverlapped();
-  // Once due, moves the helper threads to the idle scheduling class when
-  // HelperClass asks for it; true once decided.
-  bool MoveHelpersToIdleClassWhenDue(const platform::TCpuSample& started, const std::vector<int>& helpers);
+  // Once due, moves the helper threads (the decoders' and sound encoders'
+  // and the reading thread) to the idle scheduling class when HelperClass
+  // asks for it; true once decided.
+  bool MoveHelpersToIdleClassWhenDue(std::vector<int> helpers, int readerId);
   void Emit(TStageItem& item, AVSubtitle* subtitle = nullptr);
   void RunStageItem(TStageItem& item);
   // Trailers, flushed: marks the outputs that are complete; returns the

@@ -148,12 +148,8 @@ void TCustomFFmpeg::RunOverlapped() {
     TStageItem item;
     if (!queue.Pop(item) || item.Kind == TStageKind::InputEnd) break;
     if (item.Kind == TStageKind::Failure) std::rethrow_exception(item.Error);
-    if (!classDecided) {
-      // The reading thread made this item, so its id is there.
-      if (readerId != 0 && std::find(helpers.begin(), helpers.end(), readerId.load()) == helpers.end())
-        helpers.push_back(readerId);
-      classDecided = MoveHelpersToIdleClassWhenDue(run_.Began, helpers);
-    }
+    // The reading thread made this item, so its id is there.
+    if (!classDecided) classDecided = MoveHelpersToIdleClassWhenDue(helpers, readerId);
     try {
       // A stop that must not wait leaves what is queued, as the one-thread
       // run leaves what the decoders hold.
@@ -167,13 +163,14 @@ void TCustomFFmpeg::RunOverlapped() {
   }
 }
 
-bool TCustomFFmpeg::MoveHelpersToIdleClassWhenDue(const platform::TCpuSample& started,
-                                                  const std::vector<int>& helpers) {
+bool TCustomFFmpeg::MoveHelpersToIdleClassWhenDue(std::vector<int> helpers, int readerId) {
   if (HelperClass == THelperClass::IdleWhenQuiet) {
-    if (!started.Valid) return true;  // no way to tell: they stay only nicer
-    if (platform::MonotonicSeconds() - started.WallSeconds < kIdleClassSampleMs / 1000.0) return false;
-    if (platform::OtherProgramsCores(started, platform::SampleCpu()) >= kQuietMachineCores) return true;
+    const platform::TCpuSample& began = run_.Began;
+    if (!began.Valid) return true;  // no way to tell: they stay only nicer
+    if (platform::MonotonicSeconds() - began.WallSeconds < kIdleClassSampleMs / 1000.0) return false;
+    if (platform::OtherProgramsCores(began, platform::SampleCpu()) >= kQuietMachineCores) return true;
   }
+  helpers.push_back(readerId);
   platform::MoveThreadsToIdleClass(helpers);
   // This side too makes way for the picture encoder: the encoder's queue
   // holds enough for it to prepare the next pictures in the encoder's

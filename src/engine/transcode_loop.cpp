@@ -69,7 +69,9 @@ int64_t PacketEnd(const AVFormatContext* ctx, const AVPacket* pkt) {
 
 void TCustomFFmpeg::Transcode() {
   try {
-    run_.Began = platform::SampleCpu();
+    // Only the quiet-machine check of an overlapped run reads it.
+    run_.Began = OverlapStages && HelperClass == THelperClass::IdleWhenQuiet ? platform::SampleCpu()
+                                                                           : platform::TCpuSample();
     SetupMapping();
     RunLoop();
   } catch (...) {

@@ -96,7 +96,7 @@ void TCustomPlayer::AudioCallback(void* opaque, Uint8* stream, int len) {
   // Where the sound handed over now ends, and when: the device plays it from
   // here on (AudioClockNow).
   std::lock_guard<std::mutex> guard(is->handedLock);
-  is->handedClock = is->audioClock - double(is->audioBufSize - is->audioBufIndex) / is->AudioBytesPerSecond();
+  is->handedClock = is->HandedOverClock();
   is->handedAt = lib::av_gettime();
 }
 
@@ -183,10 +183,13 @@ int TCustomPlayer::ConvertAudioFrame(TPlayback* is, AVFrame* frame) {
 
 double TPlayback::AudioBytesPerSecond() const { return double(audioRate) * 2.0 * audioChannels; }
 
+double TPlayback::HandedOverClock() const {
+  return audioClock - double(audioBufSize - audioBufIndex) / AudioBytesPerSecond();
+}
+
 double TPlayback::AudioClockNow() const {
   if (!hasAudio || audioRate <= 0) return audioClock;
-  const int pending = audioBufSize - audioBufIndex;
-  const double handedOver = audioClock - double(pending) / AudioBytesPerSecond();
+  const double handedOver = HandedOverClock();
   // The last buffer handed to the device plays during the callback period
   // that follows: the position moves through it instead of jumping by a
   // whole buffer at each callback, which would put pictures behind the

@@ -232,6 +232,8 @@ struct TPlayback {
   // The audio clock minus what SDL still has to play.
   double AudioClockNow() const;
   double AudioBytesPerSecond() const;
+  // The sound clock at the end of what has been handed to the device.
+  double HandedOverClock() const;
   // While true the sound callback plays silence and the sound clock stands.
   bool SoundWaitsForFirstPicture() const;
   double MasterClock();
