@@ -126,6 +126,8 @@ bool TTaskRunner::StartConvert(bool threaded, TThreadPriority priority) {
         platform::SetCurrentThreadPriority(int(priority));
         Body();
         doneEvent_.Set();
+        // The main thread may be waiting for it in slices.
+        platform::WakeMainThreadWait();
       });
     } catch (const std::system_error& e) {
       failure = e.what();
@@ -187,6 +189,7 @@ void TTaskRunner::StopConvert(bool wait) {
             Log(nullptr, llQuiet, e.what());
           }
           done->Set();
+          platform::WakeMainThreadWait();
         });
       } catch (const std::system_error&) {
         done->Set();

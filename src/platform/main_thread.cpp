@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -21,7 +22,8 @@ struct PendingCall {
 
 struct State {
   std::mutex lock;
-  std::condition_variable changed;             // a call was queued or finished
+  std::condition_variable changed;             // a call was queued or finished, or a wait was woken
+  uint64_t waitWakes = 0;                      // guarded by lock: WakeMainThreadWait calls so far
   std::deque<std::shared_ptr<PendingCall>> queue;  // guarded by lock
   std::function<void()> pump;                  // guarded by lock
   std::function<void()> wakeUp;                // guarded by lock
@@ -134,17 +136,34 @@ void SetWakeUpHook(std::function<void()> hook) {
 void WaitServingMainThread(const std::function<bool()>& done, int sliceMs) {
   const bool main = IsMainThread();
   State& s = S();
-  while (!done()) {
+  for (;;) {
+    // Read before done(): a wake after this reading ends the sleep below.
+    uint64_t wakes;
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      wakes = s.waitWakes;
+    }
+    if (done()) break;
     if (main) {
       ProcessPendingMessages();
       if (done()) break;
-      // Sleep until a call is queued or the slice ends.
+      // Sleep until a call is queued, the wait is woken or the slice ends.
       std::unique_lock<std::mutex> guard(s.lock);
-      s.changed.wait_for(guard, std::chrono::milliseconds(sliceMs), [&] { return !s.queue.empty(); });
+      s.changed.wait_for(guard, std::chrono::milliseconds(sliceMs),
+                         [&] { return !s.queue.empty() || s.waitWakes != wakes; });
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
     }
   }
+}
+
+void WakeMainThreadWait() {
+  State& s = S();
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    ++s.waitWakes;
+  }
+  s.changed.notify_all();
 }
 
 }  // namespace platform

@@ -47,4 +47,12 @@ void SetWakeUpHook(std::function<void()> hook);
 // the message pump every sliceMs milliseconds. Elsewhere it just polls.
 void WaitServingMainThread(const std::function<bool()>& done, int sliceMs = 5);
 
+// Ends the slice the main thread is sleeping in within
+// WaitServingMainThread, so that it checks its condition at once. A thread
+// that makes such a condition true calls it afterwards; otherwise the wait
+// notices only when its slice ends. Touches nothing but the process-wide
+// queue state, so it may follow a Set that lets the waiter free the caller's
+// object.
+void WakeMainThreadWait();
+
 }  // namespace platform

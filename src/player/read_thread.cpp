@@ -135,6 +135,7 @@ void TCustomPlayer::ReadThread(TPlayback* is) {
   }
 
   is->openStatus = 1;
+  platform::WakeMainThreadWait();  // the opening waits for this
   while (!is->abortRequest) {
     if (is->paused != is->lastPaused) {
       is->lastPaused = is->paused;
@@ -208,14 +209,20 @@ void TCustomPlayer::ReadThread(TPlayback* is) {
   while (!is->abortRequest) SleepMs(100);
 
 end:
-  if (is->openStatus != 1) is->openStatus = -1;
+  if (is->openStatus != 1) {
+    is->openStatus = -1;
+    platform::WakeMainThreadWait();
+  }
   if (is->audioStream >= 0) StreamComponentClose(is, is->audioStream);
   if (is->videoStream >= 0) StreamComponentClose(is, is->videoStream);
   if (is->subtitleStream >= 0) StreamComponentClose(is, is->subtitleStream);
   if (ic) CloseInputByLibraryName(&ic);
   is->ic = nullptr;
   if (pkt) lib::av_packet_free(&pkt);
-  if (is->openStatus == -1) is->openStatus = -2;
+  if (is->openStatus == -1) {
+    is->openStatus = -2;
+    platform::WakeMainThreadWait();
+  }
 }
 
 void TCustomPlayer::ExecuteSeek(TPlayback* is) {

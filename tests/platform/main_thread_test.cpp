@@ -1,6 +1,7 @@
 #include "platform/main_thread.h"
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -52,6 +53,24 @@ TEST(MainThread, PostedCallsRunInOrderWithoutTheCallerWaiting) {
   bool direct = false;
   platform::PostToMainThread([&] { direct = true; });  // on the main thread: at once
   EXPECT_TRUE(direct);
+}
+
+// A thread that makes the waited-for condition true ends the main thread's
+// sleep at once instead of at the end of its slice (a minute here): also
+// when the wake comes between the wait's check and its sleep.
+TEST(MainThread, WakeEndsTheWaitBeforeItsSliceEnds) {
+  for (int round = 0; round < 20; ++round) {
+    std::atomic<bool> ready{false};
+    std::thread worker([&] {
+      if (round % 2) std::this_thread::yield();
+      ready = true;
+      platform::WakeMainThreadWait();
+    });
+    const auto began = std::chrono::steady_clock::now();
+    platform::WaitServingMainThread([&] { return ready.load(); }, 60000);
+    worker.join();
+    ASSERT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(30)) << "round " << round;
+  }
 }
 
 TEST(MainThread, MessagePumpRunsOnlyOnTheMainThread) {

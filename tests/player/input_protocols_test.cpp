@@ -17,7 +17,7 @@ TEST_F(PlayerTest, APlaylistOfLocalSegmentsPlaysAndOneOnTheNetworkIsNotFollowed)
   player->Stop(true);
 
   const std::string entry = listener.Url("segment.ts");
-  for (const std::string& name : {"network.m3u8", "网络列表.m3u8"}) {
+  for (const char* name : {"network.m3u8", "网络列表.m3u8"}) {
     Open(testsupport::WritePlaylist(name, entry), true);
     player->Stop(true);
     EXPECT_EQ(listener.Connections(), 0) << name;
