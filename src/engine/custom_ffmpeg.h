@@ -248,6 +248,9 @@ class TCustomFFmpeg : public TTaskRunner {
   void CloseOutputs();
   void CloseInputs();
   AVStream* AddOutputStream(int outputFile, AVMediaType type, TOutputStream*& ost);
+  // Maps the streams and opens the codecs and outputs; an overlapped run
+  // (ranOverlapped_, decided here) leaves the encoders and StartOutputs to
+  // its output side.
   void SetupMapping();        // stream_mapping.cpp
   void SetupCopy(TOutputStream& ost, TInputStream& ist);
   void SetupEncode(TOutputStream& ost, TInputStream& ist);
@@ -256,6 +259,9 @@ class TCustomFFmpeg : public TTaskRunner {
   void InitBitstreamFilters(TOutputStream& ost);
   void WriteHeaders();
   void LogStreamMapping();
+  // With the encoders open: the bitstream filters, the headers, the mapping
+  // in the log, the encoders' aspect.
+  void StartOutputs();
   void RunLoop();             // transcode_loop.cpp
   // The reading side: reads, decodes and emits until the inputs end or a
   // stop, then flushes the decoders (unless told to skip it).
@@ -290,6 +296,6 @@ class TCustomFFmpeg : public TTaskRunner {
   // The queue to the output side while the run overlaps its stages, else
   // null. Set and cleared by the task's thread while no reading side runs.
   TStageQueue* stageQueue_ = nullptr;
-  bool ranOverlapped_ = false;    // written by the run, read after it ended
+  bool ranOverlapped_ = false;    // decided by the run's set-up, read after it ended
   bool helpersWentIdle_ = false;  // likewise
 };

@@ -108,6 +108,8 @@ void TCustomFFmpeg::RunOverlapped() {
   } catch (const std::system_error&) {
     // No second thread: the run goes on in one.
     stageQueue_ = nullptr;
+    OpenEncoders();
+    StartOutputs();
     ReadInputs();
     return;
   }
@@ -129,6 +131,9 @@ void TCustomFFmpeg::RunOverlapped() {
       for (auto& entry : task.outputStreams_) entry->Worker = nullptr;
     }
   } join{*this, queue, reader, workers};
+  // The reading side decodes the first pictures meanwhile.
+  OpenEncoders();
+  StartOutputs();
   for (auto& entry : outputStreams_) {
     TOutputStream& ost = *entry;
     if (!ost.EncodingNeeded || !ost.EncoderOpen) continue;

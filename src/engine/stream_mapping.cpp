@@ -188,7 +188,12 @@ void TCustomFFmpeg::SetupMapping() {
   }
 
   DecideAutoDeinterlace();
-  OpenEncoders();
+  ranOverlapped_ = CanOverlap();
+  // An overlapped run opens its encoders on the output side while the
+  // reading side already decodes (RunOverlapped): the decoders take a while
+  // to fill their threads with the first pictures, and opening the encoders
+  // takes about as long, so the two overlap.
+  if (!ranOverlapped_) OpenEncoders();
   OpenDecoders();
 
   for (TInputStream& ist : ists) {
@@ -243,9 +248,16 @@ void TCustomFFmpeg::SetupMapping() {
     }
   }
 
+  if (!ranOverlapped_) StartOutputs();
+}
+
+void TCustomFFmpeg::StartOutputs() {
   for (auto& entry : outputStreams_) InitBitstreamFilters(*entry);
   WriteHeaders();
   LogStreamMapping();
+  // The encoder may have refused the aspect it was given.
+  for (auto& entry : outputStreams_)
+    if (entry->Enc) entry->EncoderAspect = entry->Enc->sample_aspect_ratio;
 }
 
 void TCustomFFmpeg::SetupCopy(TOutputStream& ost, TInputStream& ist) {
@@ -463,8 +475,8 @@ void TCustomFFmpeg::OpenEncoders() {
 void TCustomFFmpeg::OpenDecoders() {
   // A run that overlaps its stages lowers the decoders' threads (started by
   // the opening, under the codec lock, so no other codec starts threads
-  // meanwhile).
-  const bool lowerThreads = CanOverlap();
+  // meanwhile; this run's encoders open after its decoders).
+  const bool lowerThreads = ranOverlapped_;
   for (TInputStream& ist : run_.InputStreams) {
     if (!ist.DecodingNeeded) continue;
     AVMediaType type = ist.St->codecpar->codec_type;

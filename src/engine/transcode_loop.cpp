@@ -89,10 +89,7 @@ void TCustomFFmpeg::RunLoop() {
   if (!run_.Packet) throw FFmpegException("av_packet_alloc failed");
   // Made now, before a second thread may reach it.
   TaskPathState(run_);
-  for (auto& entry : outputStreams_)
-    if (entry->Enc) entry->EncoderAspect = entry->Enc->sample_aspect_ratio;
 
-  ranOverlapped_ = CanOverlap();
   if (ranOverlapped_)
     RunOverlapped();
   else

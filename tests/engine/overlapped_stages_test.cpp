@@ -267,6 +267,25 @@ TEST(OverlappedStages, AWriteFailureEndsEveryThreadAndLeavesNoFile) {
   EXPECT_FALSE(std::ifstream(output).good());
 }
 
+// The encoders open on the output side while the reading side already
+// decodes. One that refuses to open ends the run as in one thread: the
+// same failure, the reading thread ends, no file is left.
+TEST(OverlappedStages, AnEncoderThatRefusesToOpenFailsAsInOneThread) {
+  const std::string input = Source();
+  TOutputOptions options = Record("mpeg4", "libmp3lame");
+  options.AudioChannels = 7;  // more than the encoder takes
+  for (const bool overlap : {false, true}) {
+    SCOPED_TRACE(overlap ? "overlapped" : "one thread");
+    const std::string output = testsupport::MakeTempSubdir(overlap ? "refused_on" : "refused_off") + "/out.avi";
+    const RunResult run = ConvertOnWorker(input, output, options, overlap);
+    EXPECT_EQ(run.overlapped, overlap);
+    EXPECT_NE(run.error.find("Error while opening encoder for output stream #0.1 (audio)"), std::string::npos)
+        << run.error;
+    EXPECT_FALSE(run.finished);
+    EXPECT_FALSE(std::ifstream(output).good());
+  }
+}
+
 TStageItem PictureItem() {
   TStageItem item;
   item.Kind = TStageKind::Picture;
