@@ -289,6 +289,8 @@ class TCustomFFmpeg : public TTaskRunner {
   void HandleDecodedFrame(TInputStream& ist, AVFrame* frame);
   void ApplyVolume(AVFrame* frame);
   void FreeRun();
+  // Closes the decoders still open (the reading side's, once it is done).
+  void CloseDecoders();
 
   int fileCapacity_;
   std::atomic<bool> skipFlush_{false};

@@ -190,15 +190,19 @@ void TCustomFFmpeg::CloseCodecs() {
     lib::avcodec_close(ost.Enc);
     ost.EncoderOpen = false;
   }
+  CloseDecoders();
+  run_.OpenedEncoders.clear();
+  run_.OpenedDecoders.clear();
+  run_.DecoderThreads.clear();
+}
+
+void TCustomFFmpeg::CloseDecoders() {
   for (TInputStream& ist : run_.InputStreams) {
     if (!ist.DecoderOpen) continue;
     std::lock_guard<std::mutex> guard(CodecLock());
     lib::avcodec_close(ist.Dec);
     ist.DecoderOpen = false;
   }
-  run_.OpenedEncoders.clear();
-  run_.OpenedDecoders.clear();
-  run_.DecoderThreads.clear();
 }
 
 void TCustomFFmpeg::FreeRun() {

@@ -96,6 +96,10 @@ void TCustomFFmpeg::RunOverlapped() {
       TStageItem last;
       try {
         ReadInputs();
+        // Done with the decoders: closing them (their threads, their
+        // pictures) overlaps the output side's last pictures. What is
+        // queued keeps its own references.
+        CloseDecoders();
         last.Kind = TStageKind::InputEnd;
       } catch (const TStageQueueClosed&) {
         return;
