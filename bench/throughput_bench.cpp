@@ -11,7 +11,7 @@
 //
 //   quvexa_throughput_bench [rounds [clip]]
 //
-// rounds: default 2, after one uncounted round of each setting; the fastest
+// rounds: default 2, after uncounted rounds of each setting (10 s); the fastest
 // round of each conversion counts. clip: where
 // the generated input is kept (made when missing, reused when there), so
 // that repeated runs skip making it.
@@ -77,6 +77,9 @@ std::string MakeInput(const std::string& keep) {
   if (!testsupport::WriteMedia(file, spec, &error)) throw std::runtime_error("input: " + error);
   return file;
 }
+
+// Uncounted conversions before the counted rounds of a setting.
+constexpr double kSettleSeconds = 10;
 
 double CpuSeconds() {
   timespec ts{};
@@ -179,12 +182,14 @@ int Parent(int rounds, const std::string& keep) {
   for (int c = 0; c < int(std::size(kCases)); ++c) {
     Measure best[2];
     std::string outputs[2];
-    // Each setting runs its rounds in a row, after one round that is not
-    // counted: a conversion right after one of the other setting runs
-    // measurably worse (the kernel's memory and scheduling state the other
-    // left), which would blur the comparison.
+    // Each setting runs its rounds in a row, after uncounted rounds of at
+    // least kSettleSeconds together (at least one): the first conversions
+    // after a change of setting run measurably worse (the machine's state
+    // the other setting left takes some seconds to settle; seen for about
+    // two 3-second conversions), which would blur the comparison.
     for (int overlap = 0; overlap < 2; ++overlap) {
       outputs[overlap] = testsupport::TempPath(std::string(overlap ? "on_" : "off_") + kCases[c].file);
+      double settled = 0;
       for (int round = -1; round < rounds; ++round) {
         // The previous output goes, and what the last conversion wrote reaches
         // the disk before this one starts, so that no conversion is charged
@@ -192,7 +197,11 @@ int Parent(int rounds, const std::string& keep) {
         unlink(outputs[overlap].c_str());
         sync();
         const Measure m = RunChild(self, c, overlap != 0, input, outputs[overlap]);
-        if (round < 0) continue;
+        if (round < 0) {
+          settled += m.wall;
+          if (settled < kSettleSeconds) --round;  // another uncounted one
+          continue;
+        }
         std::printf("  %-24s overlap %-3s round %d: wall %6.2f s  cpu %6.2f s  cores %.2f  peak %6.1f MB%s\n",
                     kCases[c].name, overlap ? "on" : "off", round + 1, m.wall, m.cpu, m.Cores(), m.peakMb,
                     m.helpersIdle ? "  (helpers idle class)" : "");
