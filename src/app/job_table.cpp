@@ -1,5 +1,6 @@
 #include "app/job_table.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace app {
@@ -19,6 +20,18 @@ constexpr std::array<ColumnSpec, JobTable::ColumnCount> kColumns = {{
     {"状态", 64},
 }};
 
+// How far a column may shrink to fit the view, taken in this order. The
+// floors keep each caption whole at the default font.
+struct ColumnFloor {
+  int Column;
+  int Width;
+};
+constexpr ColumnFloor kShrinkOrder[] = {
+    {JobTable::ColSource, 80},
+    {JobTable::ColTime, 64},
+    {JobTable::ColProgress, 90},
+};
+
 }  // namespace
 
 QString JobTable::ColumnCaption(int column) {
@@ -28,6 +41,24 @@ QString JobTable::ColumnCaption(int column) {
 
 int JobTable::ColumnWidth(int column) {
   return column >= 0 && column < ColumnCount ? kColumns[size_t(column)].Width : 0;
+}
+
+std::array<int, JobTable::ColumnCount> JobTable::FittedColumnWidths(int available) {
+  std::array<int, ColumnCount> widths{};
+  int total = 0;
+  for (int column = 0; column < ColumnCount; ++column) total += widths[size_t(column)] = ColumnWidth(column);
+  int shortfall = total - std::max(available, 0);
+  if (shortfall < 0) {
+    widths[ColSource] -= shortfall;
+    return widths;
+  }
+  for (const ColumnFloor& floor : kShrinkOrder) {
+    int& width = widths[size_t(floor.Column)];
+    const int taken = std::min(shortfall, std::max(width - floor.Width, 0));
+    width -= taken;
+    shortfall -= taken;
+  }
+  return widths;
 }
 
 JobTable::JobTable(QObject* parent) : QAbstractTableModel(parent), slots_(kSlotCount) {}

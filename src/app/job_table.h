@@ -63,6 +63,13 @@ class JobTable : public QAbstractTableModel {
   };
   static QString ColumnCaption(int column);
   static int ColumnWidth(int column);
+  // The widths that fill a view `available` pixels wide without a horizontal
+  // scroll bar, so that the status column is always in sight. A wider view
+  // gives its extra width to the file name; a narrower one takes the
+  // shortfall from the file name (which elides and has its tooltip), then
+  // from the time, then from the progress bar, each down to a floor; only a
+  // view too narrow for every floor keeps a shortfall.
+  static std::array<int, ColumnCount> FittedColumnWidths(int available);
 
   explicit JobTable(QObject* parent = nullptr);
 

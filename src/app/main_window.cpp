@@ -229,8 +229,7 @@ QWidget* MainWindow::BuildListPanel() {
   jobList_->verticalHeader()->setDefaultSectionSize(20);
   jobList_->horizontalHeader()->setHighlightSections(false);
   jobList_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  for (int column = 0; column < JobTable::ColumnCount; ++column)
-    jobList_->setColumnWidth(column, JobTable::ColumnWidth(column));
+  FitJobListColumns();
   jobList_->setItemDelegateForColumn(JobTable::ColProgress, new ProgressDelegate(jobList_));
   jobList_->viewport()->installEventFilter(this);
   jobList_->viewport()->setAcceptDrops(true);
@@ -500,9 +499,19 @@ void MainWindow::ShowMediaInfo() {
 
 void MainWindow::OpenHelp() { platform::TheOutside().OpenWithDefaultHandler(HelpPath()); }
 
+void MainWindow::FitJobListColumns() {
+  const auto widths = JobTable::FittedColumnWidths(jobList_->viewport()->width());
+  for (int column = 0; column < JobTable::ColumnCount; ++column)
+    jobList_->setColumnWidth(column, widths[size_t(column)]);
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == jobList_->viewport()) {
     switch (event->type()) {
+      case QEvent::Resize:
+        // Also when the vertical scroll bar comes or goes with the rows.
+        FitJobListColumns();
+        break;
       case QEvent::MouseButtonPress: {
         // A click on empty space deselects, as in other list controls.
         const auto* mouse = static_cast<QMouseEvent*>(event);

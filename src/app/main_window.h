@@ -91,6 +91,7 @@ class MainWindow : public QMainWindow {
  private:
   void BuildToolbar();
   QWidget* BuildListPanel();
+  void FitJobListColumns();
   QWidget* BuildSettingsPanel();
   void ConnectLogger();
   void AppendLog(const std::string& line);

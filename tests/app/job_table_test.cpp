@@ -43,6 +43,15 @@ TEST(JobTableTest, ColumnsHaveTheirCaptionsAndWidths) {
     EXPECT_EQ(JobTable::ColumnWidth(column), widths[column]);
   }
   for (int slot = 0; slot < JobTable::kSlotCount; ++slot) ASSERT_EQ(table.Slot(slot).SlotState, "kong");
+  // Fitted to a view: the nominal widths when they fit exactly, the file
+  // name takes what is over or short, then the time and the progress bar
+  // down to their floors.
+  using W = std::array<int, JobTable::ColumnCount>;
+  EXPECT_EQ(JobTable::FittedColumnWidths(574), W({40, 120, 60, 60, 80, 150, 64}));
+  EXPECT_EQ(JobTable::FittedColumnWidths(700), W({40, 246, 60, 60, 80, 150, 64}));
+  EXPECT_EQ(JobTable::FittedColumnWidths(484), W({40, 80, 60, 60, 64, 116, 64}));
+  EXPECT_EQ(JobTable::FittedColumnWidths(500), W({40, 80, 60, 60, 64, 132, 64}));
+  EXPECT_EQ(JobTable::FittedColumnWidths(0), W({40, 80, 60, 60, 64, 90, 64}));
   AddJob(table, 1);
   EXPECT_EQ(table.data(table.index(0, JobTable::ColTime), Qt::DisplayRole).toString(), "0");
   EXPECT_EQ(table.data(table.index(0, JobTable::ColStatus), Qt::DisplayRole).toString(), "准备");

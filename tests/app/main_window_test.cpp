@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -145,10 +146,28 @@ TEST_F(MainWindowTest, FirstStartWithoutSettings) {
   EXPECT_TRUE(Child<QComboBox>("CpuUsage")->isHidden());
   EXPECT_TRUE(Child<QComboBox>("SimultaneousCount")->isHidden());
 
-  // The job list's columns.
+}
+
+// The status column stays in sight: the columns fill the list's width
+// without a horizontal scroll bar, and follow it when it changes (as when
+// the vertical scroll bar comes with the rows).
+TEST_F(MainWindowTest, JobListColumnsFitTheList) {
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QTableView* list = window->JobList();
-  for (int column = 0; column < JobTable::ColumnCount; ++column)
-    EXPECT_EQ(list->columnWidth(column), JobTable::ColumnWidth(column));
+  auto checkFits = [list] {
+    QCoreApplication::processEvents();
+    int total = 0;
+    for (int column = 0; column < JobTable::ColumnCount; ++column) total += list->columnWidth(column);
+    EXPECT_EQ(total, list->viewport()->width());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->columnWidth(JobTable::ColStatus), JobTable::ColumnWidth(JobTable::ColStatus));
+  };
+  checkFits();
+  list->setFixedWidth(list->width() - 20);
+  checkFits();
+  list->setFixedWidth(list->width() + 200);
+  checkFits();
 }
 
 TEST_F(MainWindowTest, FolderButtonsHelpAndSkinMenu) {
