@@ -160,8 +160,24 @@ int OpenInputWithOptions(AVFormatContext** ctx, const std::string& libraryName, 
   }
   (*ctx)->pb = pb;
   (*ctx)->flags |= AVFMT_FLAG_CUSTOM_IO;
-  ret = lib::avformat_open_input(ctx, libraryName.c_str(), fmt, options);
-  if (ret < 0) FreeWideContext(&pb);  // the library left our context alone
+  // The name given here is what demuxers resolve relative references
+  // against (a playlist's segments, a list of files to join) and open with
+  // the library's own protocols, which know no "unicode:". The file's own
+  // bytes under "file:" name the same files on this system, whatever the
+  // locale. Once opened, the context carries the name it was asked for.
+  const std::string url = "file:" + DiskPathOfLibraryName(libraryName);
+  ret = lib::avformat_open_input(ctx, url.c_str(), fmt, options);
+  if (ret < 0) {
+    FreeWideContext(&pb);  // the library left our context alone
+    return ret;
+  }
+  char* asked = lib::av_strdup(libraryName.c_str());
+  if (!asked) {
+    CloseInputByLibraryName(ctx);
+    return AVERROR(ENOMEM);
+  }
+  lib::av_free((*ctx)->url);
+  (*ctx)->url = asked;
   return ret;
 }
 

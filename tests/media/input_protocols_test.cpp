@@ -32,13 +32,19 @@ TEST(LocalLibraryNames, FilesWhateverTheRoadAreLocalAndUrlsAndOtherProtocolsAreN
     EXPECT_FALSE(IsLocalLibraryName(name)) << name;
 }
 
-TEST_F(InputProtocolsTest, ALocalPlaylistOfLocalSegmentsOpens) {
+// Relative entries resolve next to the playlist on either road, and the
+// probe still reports the name it was given.
+TEST_F(InputProtocolsTest, ALocalPlaylistOfLocalSegmentsOpensOnEitherRoad) {
   testsupport::PlaylistSegment();
-  TAVProbe probe;
-  ASSERT_TRUE(probe.LoadFile(platform::Widen(testsupport::WritePlaylist("local.m3u8", "segment.ts"))))
-      << probe.LastErrMsg();
-  EXPECT_EQ(probe.VideoStreamCount(), 1);
-  EXPECT_EQ(probe.AudioStreamCount(), 1);
+  const std::string wide = testsupport::WritePlaylist("本地列表.m3u8", "segment.ts");
+  ASSERT_TRUE(IsWideLibraryName(ToLibraryFileName(platform::Widen(wide))));
+  for (const std::string& path : {testsupport::WritePlaylist("local.m3u8", "segment.ts"), wide}) {
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(platform::Widen(path))) << path << ": " << probe.LastErrMsg();
+    EXPECT_EQ(probe.VideoStreamCount(), 1);
+    EXPECT_EQ(probe.AudioStreamCount(), 1);
+    EXPECT_EQ(probe.FileName(), platform::Widen(path));
+  }
 }
 
 // The name without the locale's charset goes to the library with an I/O

@@ -13,8 +13,10 @@ TEST_F(PlayerTest, APlaylistOfLocalSegmentsPlaysAndOneOnTheNetworkIsNotFollowed)
   testsupport::LoopbackListener listener;
   ASSERT_TRUE(listener.Listening());
   testsupport::PlaylistSegment();
-  ASSERT_TRUE(Open(testsupport::WritePlaylist("local.m3u8", "segment.ts"), true)) << player->LastErrMsg();
-  player->Stop(true);
+  for (const char* name : {"local.m3u8", "本地列表.m3u8"}) {
+    ASSERT_TRUE(Open(testsupport::WritePlaylist(name, "segment.ts"), true)) << name << ": " << player->LastErrMsg();
+    player->Stop(true);
+  }
 
   const std::string entry = listener.Url("segment.ts");
   for (const char* name : {"network.m3u8", "网络列表.m3u8"}) {
