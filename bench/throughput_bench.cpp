@@ -114,7 +114,7 @@ int Convert(const Case& c, bool overlap, const std::string& input, const std::st
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = CpuSeconds() - cpuStart;
   if (task.Exception()) throw std::runtime_error(task.ExceptionMsg());
-  std::printf("%.4f %.4f %d\n", wall, cpu, int(task.HelpersWentIdle()));
+  std::printf("%.4f %.4f %d %d\n", wall, cpu, int(task.HelpersWentIdle()), task.HelperReturns());
   return 0;
 }
 
@@ -123,6 +123,7 @@ int Convert(const Case& c, bool overlap, const std::string& input, const std::st
 struct Measure {
   double wall = 0, cpu = 0;  // of the conversion alone
   int helpersIdle = 0;       // the run's helper threads went to the idle scheduling class
+  int helperReturns = 0;     // and came back from it, as other programs got busy
   double peakMb = 0;         // of the whole child process
   double Cores() const { return wall > 0 ? cpu / wall : 0; }
 };
@@ -153,7 +154,7 @@ Measure RunChild(const std::string& self, int caseIndex, bool overlap, const std
   if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error("the conversion failed: " + text);
   Measure m;
-  if (std::sscanf(text.c_str(), "%lf %lf %d", &m.wall, &m.cpu, &m.helpersIdle) != 3) throw std::runtime_error("no figures: " + text);
+  if (std::sscanf(text.c_str(), "%lf %lf %d %d", &m.wall, &m.cpu, &m.helpersIdle, &m.helperReturns) != 4) throw std::runtime_error("no figures: " + text);
   m.peakMb = double(usage.ru_maxrss) / 1024.0;
   return m;
 }
@@ -202,9 +203,13 @@ int Parent(int rounds, const std::string& keep) {
           if (settled < kSettleSeconds) --round;  // another uncounted one
           continue;
         }
+        std::string helpers;
+        if (m.helpersIdle) helpers = "  (helpers idle class";
+        if (m.helperReturns) helpers += ", back " + std::to_string(m.helperReturns) + "x as others got busy";
+        if (m.helpersIdle) helpers += ")";
         std::printf("  %-24s overlap %-3s round %d: wall %6.2f s  cpu %6.2f s  cores %.2f  peak %6.1f MB%s\n",
                     kCases[c].name, overlap ? "on" : "off", round + 1, m.wall, m.cpu, m.Cores(), m.peakMb,
-                    m.helpersIdle ? "  (helpers idle class)" : "");
+                    helpers.c_str());
         std::fflush(stdout);
         if (round == 0 || m.wall < best[overlap].wall) {
           const double peak = std::max(best[overlap].peakMb, m.peakMb);

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/helper_class.h"
 #include "engine/option_records.h"
 #include "engine/option_state.h"
 #include "engine/preview_window.h"
@@ -121,10 +122,15 @@ class TCustomFFmpeg : public TTaskRunner {
   // Where an overlapped run puts its helper threads (stage_pipeline.h). Set
   // before the run starts.
   THelperClass HelperClass = THelperClass::IdleWhenQuiet;
-  // After a run: whether it overlapped its stages, and whether its helper
-  // threads went to the idle scheduling class.
+  // Where an overlapped run reads the clock and the machine's load for
+  // that (helper_class.h). Set before the run starts.
+  TLoadSource LoadSource = TLoadSource::System();
+  // After a run: whether it overlapped its stages, whether its helper
+  // threads went to the idle scheduling class, and how often they came back
+  // from it because other programs got busy.
   bool RanOverlapped() const { return ranOverlapped_; }
   bool HelpersWentIdle() const { return helpersWentIdle_; }
+  int HelperReturns() const { return helperReturns_; }
   // After the run: how the inputs that ended before their stated duration
   // ended ("input ended at 2.3 s of 8.0 s"), or "" when none did.
   const std::string& InputEndNote() const { return inputEndNote_; }
@@ -273,10 +279,11 @@ class TCustomFFmpeg : public TTaskRunner {
   // when queued) and its handling on the output side.
   bool CanOverlap() const;
   void RunOverlapped();
-  // Once due, moves the helper threads (the decoders' and sound encoders'
-  // and the reading thread) to the idle scheduling class when HelperClass
-  // asks for it; true once decided.
-  bool MoveHelpersToIdleClassWhenDue(std::vector<int> helpers, int readerId);
+  // Samples the machine's load when the keeper wants it, and moves the
+  // helper threads (the decoders' and sound encoders' and the reading
+  // thread) between the scheduling classes as it decides; the output side
+  // goes nicer beside idle helpers and back to `outputNiceness` after them.
+  void KeepHelperClass(THelperClassKeeper& keeper, std::vector<int> helpers, int readerId, int outputNiceness);
   void Emit(TStageItem& item, AVSubtitle* subtitle = nullptr);
   void RunStageItem(TStageItem& item);
   // Trailers, flushed: marks the outputs that are complete; returns the
@@ -300,4 +307,5 @@ class TCustomFFmpeg : public TTaskRunner {
   TStageQueue* stageQueue_ = nullptr;
   bool ranOverlapped_ = false;    // decided by the run's set-up, read after it ended
   bool helpersWentIdle_ = false;  // likewise
+  int helperReturns_ = 0;         // likewise
 };

@@ -64,16 +64,23 @@ bool TStageQueue::Push(TStageItem item) {
 }
 
 bool TStageQueue::Pop(TStageItem& item) {
+  TPopped popped;
+  while ((popped = PopFor(item, std::chrono::hours(1))) == TPopped::TimedOut) {
+  }
+  return popped == TPopped::Item;
+}
+
+TStageQueue::TPopped TStageQueue::PopFor(TStageItem& item, std::chrono::milliseconds wait) {
   {
     std::unique_lock<std::mutex> guard(lock_);
-    pushed_.wait(guard, [&] { return closed_ || !items_.empty(); });
-    if (closed_) return false;
+    if (!pushed_.wait_for(guard, wait, [&] { return closed_ || !items_.empty(); })) return TPopped::TimedOut;
+    if (closed_) return TPopped::Closed;
     item = std::move(items_.front());
     items_.pop_front();
     if (item.Kind == TStageKind::Picture) --pictures_;
   }
   popped_.notify_one();
-  return true;
+  return TPopped::Item;
 }
 
 void TStageQueue::Close() {

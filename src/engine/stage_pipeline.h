@@ -17,6 +17,7 @@
 // the picture's quality and number).
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -54,20 +55,28 @@ inline constexpr int kHelperNicenessStep = 10;
 // Niceness alone leaves a processor that runs a helper "busy" to the
 // scheduler, so the picture encoder's own threads, woken several times a
 // picture, pile up on the other processor. In the idle scheduling class
-// the helpers leave such a processor free at once. That class cannot be
-// left again without privileges, and its threads get next to nothing while
-// other programs keep every processor busy, so a run moves its helpers
-// there only after it has seen the machine quiet for a while: other
-// programs together used less than kQuietMachineCores processors over the
-// first kIdleClassSampleMs of the run (from its set-up on: the processors'
-// busy time is counted in ticks, so a shorter span would not tell).
+// the helpers leave such a processor free at once. But its threads get
+// next to nothing while other programs keep every processor busy: the
+// whole run would crawl behind its starved reading side. So a run keeps
+// watching the load of other programs (helper_class.h): its helpers go to
+// the idle class while other programs together use less than
+// kQuietMachineCores processors, first judged over kIdleClassSampleMs from
+// the set-up on (the processors' busy time is counted in ticks, so a
+// shorter span would not tell), then over every kLoadWindowMs; they come
+// back once other programs use kBusyMachineCores or more. A thread cannot
+// leave that class without privileges, so a process that may not bring
+// them back never sends them there. The output side, waiting for an item,
+// looks at the load every kLoadWatchSliceMs.
 inline constexpr int kIdleClassSampleMs = 150;
+inline constexpr int kLoadWindowMs = 500;
+inline constexpr int kLoadWatchSliceMs = 100;
 inline constexpr double kQuietMachineCores = 0.25;
+inline constexpr double kBusyMachineCores = 0.5;
 
 // Where the helper threads of an overlapped run go (TCustomFFmpeg::HelperClass).
 enum class THelperClass {
-  IdleWhenQuiet,  // the idle class on a quiet machine, else only nicer (default)
-  Idle,           // the idle class at once
+  IdleWhenQuiet,  // the idle class while the machine is quiet, else only nicer (default)
+  Idle,           // the idle class at once, whatever the load (for measurements)
   Nicer,          // only nicer
 };
 
@@ -124,6 +133,9 @@ class TStageQueue {
   bool Push(TStageItem item);
   // Takes the oldest item, waiting while there is none; false once closed.
   bool Pop(TStageItem& item);
+  // Likewise, but waits at most `wait`.
+  enum class TPopped { Item, TimedOut, Closed };
+  TPopped PopFor(TStageItem& item, std::chrono::milliseconds wait);
   // Both sides return at once from now on; what is queued is freed.
   void Close();
 

@@ -3,6 +3,7 @@
 // side's handling of one stage item, which the one-thread run shares.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <memory>
 #include <vector>
@@ -83,6 +84,7 @@ void TCustomFFmpeg::RunOverlapped() {
   TStageQueue queue;
   stageQueue_ = &queue;
   helpersWentIdle_ = false;
+  helperReturns_ = 0;
   std::vector<int> helpers = run_.DecoderThreads;
   std::atomic<int> readerId{0};
   // The reading side ends with an InputEnd or a Failure item, or at once
@@ -150,15 +152,20 @@ void TCustomFFmpeg::RunOverlapped() {
     ost.Worker = workers.back().get();
     if (ost.Type == AVMEDIA_TYPE_AUDIO) helpers.push_back(ost.Worker->ThreadId());
   }
-  bool classDecided = HelperClass == THelperClass::Nicer;
+  const bool canLeaveIdle = LoadSource.CanLeaveIdle && LoadSource.CanLeaveIdle();
+  THelperClassKeeper keeper(HelperClass, canLeaveIdle && LoadSource.Now && LoadSource.Sample, run_.Began);
+  const int outputNiceness = platform::CurrentThreadNiceness();
 
   for (;;) {
     SafePoint();  // a paused task waits here too, holding no lock
     TStageItem item;
-    if (!queue.Pop(item) || item.Kind == TStageKind::InputEnd) break;
+    // Waiting in slices: a starved reading side is noticed even while it
+    // sends nothing.
+    const TStageQueue::TPopped popped = queue.PopFor(item, std::chrono::milliseconds(kLoadWatchSliceMs));
+    if (readerId != 0) KeepHelperClass(keeper, helpers, readerId, outputNiceness);
+    if (popped == TStageQueue::TPopped::TimedOut) continue;
+    if (popped == TStageQueue::TPopped::Closed || item.Kind == TStageKind::InputEnd) break;
     if (item.Kind == TStageKind::Failure) std::rethrow_exception(item.Error);
-    // The reading thread made this item, so its id is there.
-    if (!classDecided) classDecided = MoveHelpersToIdleClassWhenDue(helpers, readerId);
     try {
       // A stop that must not wait leaves what is queued, as the one-thread
       // run leaves what the decoders hold.
@@ -172,19 +179,25 @@ void TCustomFFmpeg::RunOverlapped() {
   }
 }
 
-bool TCustomFFmpeg::MoveHelpersToIdleClassWhenDue(std::vector<int> helpers, int readerId) {
-  if (HelperClass == THelperClass::IdleWhenQuiet) {
-    const platform::TCpuSample& began = run_.Began;
-    if (!began.Valid) return true;  // no way to tell: they stay only nicer
-    if (platform::MonotonicSeconds() - began.WallSeconds < kIdleClassSampleMs / 1000.0) return false;
-    if (platform::OtherProgramsCores(began, platform::SampleCpu()) >= kQuietMachineCores) return true;
-  }
+void TCustomFFmpeg::KeepHelperClass(THelperClassKeeper& keeper, std::vector<int> helpers, int readerId,
+                                    int outputNiceness) {
+  if (!keeper.Due(LoadSource.Now ? LoadSource.Now() : 0)) return;
+  const THelperClassKeeper::TMove move =
+      keeper.Next(LoadSource.Sample ? LoadSource.Sample() : platform::TCpuSample());
+  if (move == THelperClassKeeper::TMove::None) return;
   helpers.push_back(readerId);
-  platform::MoveThreadsToIdleClass(helpers);
-  // This side too makes way for the picture encoder: the encoder's queue
-  // holds enough for it to prepare the next pictures in the encoder's
-  // pauses. Only on the task's own thread, which ends with the task.
-  if (OnWorkerThread()) platform::LowerCurrentThreadPriority(kHelperNicenessStep);
-  helpersWentIdle_ = true;
-  return true;
+  // The output side's niceness changes only on the task's own thread,
+  // which ends with the task.
+  if (move == THelperClassKeeper::TMove::ToIdle) {
+    platform::MoveThreadsToIdleClass(helpers);
+    // This side too makes way for the picture encoder: the encoder's queue
+    // holds enough for it to prepare the next pictures in the encoder's
+    // pauses.
+    if (OnWorkerThread()) platform::LowerCurrentThreadPriority(kHelperNicenessStep);
+    helpersWentIdle_ = true;
+    return;
+  }
+  if (!platform::MoveThreadsOutOfIdleClass(helpers)) keeper.Stop();
+  if (OnWorkerThread()) platform::SetCurrentThreadNiceness(outputNiceness);
+  ++helperReturns_;
 }

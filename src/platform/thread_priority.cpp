@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
+#include <system_error>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -94,6 +96,34 @@ void MoveThreadsToIdleClass(const std::vector<int>& threadIds) {
 }
 
 bool InIdleClass(int threadId) { return ::sched_getscheduler(pid_t(threadId)) == SCHED_IDLE; }
+
+bool CanLeaveIdleClass() {
+  static const bool can = [] {
+    bool left = false;
+    try {
+      // The probe's thread ends with the question: a refusal strands only it.
+      std::thread probe([&left] {
+        const sched_param param{};
+        if (::sched_setscheduler(0, SCHED_IDLE, &param) != 0) return;
+        left = ::sched_setscheduler(0, SCHED_OTHER, &param) == 0;
+      });
+      probe.join();
+    } catch (const std::system_error&) {
+    }
+    return left;
+  }();
+  return can;
+}
+
+bool MoveThreadsOutOfIdleClass(const std::vector<int>& threadIds) {
+  const sched_param param{};
+  bool all = true;
+  for (int id : threadIds)
+    if (::sched_setscheduler(pid_t(id), SCHED_OTHER, &param) != 0 && errno != ESRCH) all = false;
+  return all;
+}
+
+bool SetCurrentThreadNiceness(int nice) { return ::setpriority(PRIO_PROCESS, ThreadId(), nice) == 0; }
 
 int CurrentThreadId() { return int(ThreadId()); }
 

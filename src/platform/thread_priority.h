@@ -46,6 +46,16 @@ void LowerThreadsPriority(const std::vector<int>& threadIds, int step);
 void MoveThreadsToIdleClass(const std::vector<int>& threadIds);
 // Whether the thread is in the idle scheduling class.
 bool InIdleClass(int threadId);
+// Whether this process may bring a thread back from the idle class
+// (privileges, or a nice limit that allows it). Asked once, of a
+// short-lived thread of its own.
+bool CanLeaveIdleClass();
+// Moves the given threads back to the normal class; they keep their
+// niceness. False when one was refused; threads that have ended are skipped.
+bool MoveThreadsOutOfIdleClass(const std::vector<int>& threadIds);
+// Sets the calling thread's niceness; false when refused (a lower niceness
+// than the thread had needs privileges).
+bool SetCurrentThreadNiceness(int nice);
 // The calling thread's kernel id.
 int CurrentThreadId();
 

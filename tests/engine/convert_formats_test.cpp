@@ -71,7 +71,9 @@ TEST_P(ConvertFormats, WritesReadableOutput) {
     EXPECT_EQ(v->width, 320);
     EXPECT_EQ(v->height, 240);
     EXPECT_NEAR(double(v->packets), 50, 3);
-    if (*c.videoTag) EXPECT_EQ(v->tag, c.videoTag);
+    if (*c.videoTag) {
+      EXPECT_EQ(v->tag, c.videoTag);
+    }
   } else {
     EXPECT_EQ(v, nullptr);
   }

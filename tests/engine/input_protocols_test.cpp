@@ -21,13 +21,13 @@ TEST_F(InputProtocolsTest, APlaylistOfLocalSegmentsOpensAndOneOnTheNetworkIsNotF
   testsupport::PlaylistSegment();
   // The second name of each pair takes our own I/O road (the test runs in
   // the C locale).
-  for (const std::string& name : {"local.m3u8", "本地列表.m3u8"}) {
+  for (const char* name : {"local.m3u8", "本地列表.m3u8"}) {
     task.ResetTask();
     ASSERT_TRUE(AddInput(testsupport::WritePlaylist(name, "segment.ts"))) << name << ": " << task.LastOpenError();
   }
 
   const std::string entry = listener.Url("segment.ts");
-  for (const std::string& name : {"network.m3u8", "网络列表.m3u8"}) {
+  for (const char* name : {"network.m3u8", "网络列表.m3u8"}) {
     task.ResetTask();
     AddInput(testsupport::WritePlaylist(name, entry));
     EXPECT_EQ(listener.Connections(), 0) << name;

@@ -11,9 +11,12 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "engine/custom_ffmpeg.h"
 #include "engine/engine_util.h"
+#include "engine/helper_class.h"
 #include "engine/stage_pipeline.h"
 #include "media/library_tables.h"
 #include "platform/main_thread.h"
@@ -46,6 +49,7 @@ struct RunResult {
   bool finished = false;
   bool overlapped = false;
   bool helpersIdle = false;
+  int helperReturns = 0;
 };
 
 // Converts on the task's own thread, as the program does. `started` runs in
@@ -54,7 +58,7 @@ struct RunResult {
 RunResult ConvertOnWorker(const std::string& input, const std::string& output, const TOutputOptions& options,
                     bool overlap, const std::function<void(TCustomFFmpeg&)>& started = {},
                     const std::function<void(TCustomFFmpeg&)>& progress = {},
-                    THelperClass helperClass = THelperClass::IdleWhenQuiet) {
+                    THelperClass helperClass = THelperClass::IdleWhenQuiet, const TLoadSource* load = nullptr) {
   testsupport::LoadConverterLibraries();
   RunResult run;
   TCustomFFmpeg task;
@@ -62,6 +66,7 @@ RunResult ConvertOnWorker(const std::string& input, const std::string& output, c
   task.Verbose = -1;
   task.OverlapStages = overlap;
   task.HelperClass = helperClass;
+  if (load) task.LoadSource = *load;
   if (!task.OpenInputFile(engine::Utf8ToWide(input))) {
     run.error = "input: " + task.LastOpenError();
     return run;
@@ -85,6 +90,7 @@ RunResult ConvertOnWorker(const std::string& input, const std::string& output, c
   run.finished = task.Finished();
   run.overlapped = task.RanOverlapped();
   run.helpersIdle = task.HelpersWentIdle();
+  run.helperReturns = task.HelperReturns();
   return run;
 }
 
@@ -176,6 +182,78 @@ TEST(OverlappedStages, HelpersInTheIdleClassChangeOnlyTheScheduling) {
   EXPECT_FALSE(nicer.helpersIdle);
   EXPECT_EQ(nicerSeen.idleThreads, 0);
   EXPECT_TRUE(Bytes(one) == Bytes(idleFile)) << "the files differ";
+}
+
+// A machine scripted on a clock of its own: other programs are quiet until
+// `busyFrom`, then keep 1.5 processors busy. Each reading of the clock moves
+// it on by 50 ms; each sample notes how many threads of this process were in
+// the idle class at its time.
+struct ScriptedMachine {
+  double busyFrom = 1.0;
+  double now = 0;
+  double busySeconds = 0;
+  std::vector<std::pair<double, int>> idleThreadsAt;
+
+  TLoadSource Source(bool canLeaveIdle) {
+    TLoadSource source;
+    source.Now = [this] { return now += 0.05; };
+    source.Sample = [this] {
+      int idle = 0;
+      for (int id : platform::ProcessThreadIds()) idle += platform::InIdleClass(id) ? 1 : 0;
+      idleThreadsAt.emplace_back(now, idle);
+      platform::TCpuSample sample;
+      sample.Valid = true;
+      sample.WallSeconds = now;
+      sample.SystemBusySeconds = now > busyFrom ? (now - busyFrom) * 1.5 : 0;
+      return sample;
+    };
+    source.CanLeaveIdle = [canLeaveIdle] { return canLeaveIdle; };
+    return source;
+  }
+};
+
+// Helpers in the idle class starve once other programs take the processors:
+// the run brings them back, and the file does not change.
+TEST(OverlappedStages, HelpersLeaveTheIdleClassWhenOtherProgramsGetBusy) {
+  if (!platform::CanLeaveIdleClass()) GTEST_SKIP() << "this process may not bring threads back from the idle class";
+  const std::string input = Source();
+  const TOutputOptions options = Record("mpeg4", "libmp3lame");
+  const std::string one = testsupport::TempPath("returned_one.avi");
+  ASSERT_EQ(ConvertOnWorker(input, one, options, false).error, "");
+  ScriptedMachine machine;
+  const TLoadSource load = machine.Source(true);
+  const std::string file = testsupport::TempPath("returned_helpers.avi");
+  const RunResult run = ConvertOnWorker(input, file, options, true, {}, {}, THelperClass::IdleWhenQuiet, &load);
+  ASSERT_EQ(run.error, "");
+  EXPECT_TRUE(run.helpersIdle);
+  EXPECT_EQ(run.helperReturns, 1);
+  int idleWhileQuiet = 0, busySamples = 0, idleWhileBusy = 0;
+  for (const auto& [at, idle] : machine.idleThreadsAt) {
+    if (at > 0.3 && at < machine.busyFrom) idleWhileQuiet = std::max(idleWhileQuiet, idle);
+    // A window after the load came has been judged by then.
+    if (at >= machine.busyFrom + 2 * kLoadWindowMs / 1000.0) {
+      ++busySamples;
+      idleWhileBusy += idle;
+    }
+  }
+  EXPECT_GE(idleWhileQuiet, 2);  // the reading thread and the sound encoder's at least
+  EXPECT_GT(busySamples, 0);
+  EXPECT_EQ(idleWhileBusy, 0);
+  EXPECT_TRUE(Bytes(one) == Bytes(file)) << "the files differ";
+}
+
+// A process that could not bring them back never sends its helpers there,
+// however quiet the machine.
+TEST(OverlappedStages, HelpersThatCouldNotComeBackStayOutOfTheIdleClass) {
+  ScriptedMachine machine;
+  machine.busyFrom = 1e9;
+  const TLoadSource load = machine.Source(false);
+  const RunResult run = ConvertOnWorker(Source(), testsupport::TempPath("stranded.avi"),
+                                        Record("mpeg4", "libmp3lame"), true, {}, {}, THelperClass::IdleWhenQuiet, &load);
+  ASSERT_EQ(run.error, "");
+  EXPECT_TRUE(run.overlapped);
+  EXPECT_FALSE(run.helpersIdle);
+  for (const auto& sample : machine.idleThreadsAt) EXPECT_EQ(sample.second, 0);
 }
 
 // Where the outputs decide how far the input is read, or nothing is

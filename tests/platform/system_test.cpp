@@ -156,6 +156,35 @@ TEST(ThreadPriority, MovesThreadsToTheIdleClassAndSkipsEndedOnes) {
   EXPECT_EQ(platform::CurrentThreadId(), int(::syscall(SYS_gettid)));
 }
 
+// With the privilege to do so, a thread comes back from the idle class with
+// the niceness it had; the question itself strands no thread.
+TEST(ThreadPriority, ThreadsComeBackFromTheIdleClassWithTheirNiceness) {
+  const size_t threads = platform::ProcessThreadIds().size();
+  const bool can = platform::CanLeaveIdleClass();
+  EXPECT_EQ(platform::CanLeaveIdleClass(), can);  // asked once
+  EXPECT_EQ(platform::ProcessThreadIds().size(), threads);
+  EXPECT_FALSE(platform::InIdleClass(platform::CurrentThreadId()));
+  if (!can) GTEST_SKIP() << "this process may not bring threads back from the idle class";
+
+  int nicenessAfter = -100;
+  bool idleBefore = false, idleAfter = true, cameBack = false;
+  std::thread helper([&] {
+    const int id = platform::CurrentThreadId();
+    platform::LowerCurrentThreadPriority(10);
+    const int niceness = platform::CurrentThreadNiceness();
+    platform::MoveThreadsToIdleClass({id});
+    idleBefore = platform::InIdleClass(id);
+    cameBack = platform::MoveThreadsOutOfIdleClass({id, 999999999});  // the second does not exist
+    idleAfter = platform::InIdleClass(id);
+    nicenessAfter = platform::CurrentThreadNiceness() - niceness;
+  });
+  helper.join();
+  EXPECT_TRUE(idleBefore);
+  EXPECT_TRUE(cameBack);
+  EXPECT_FALSE(idleAfter);
+  EXPECT_EQ(nicenessAfter, 0);
+}
+
 TEST(CpuLoad, CountsBusyTicksAndLeavesThisProcessOut) {
   uint64_t ticks = 0;
   // user nice system idle iowait irq softirq steal guest guest_nice
