@@ -29,6 +29,7 @@
 #include "app/media_info_dialog.h"
 #include "app/options_dialog.h"
 #include "app/password_lock.h"
+#include "app/path_delegate.h"
 #include "app/preview_panel.h"
 #include "app/progress_delegate.h"
 #include "app/type_icons.h"
@@ -230,6 +231,7 @@ QWidget* MainWindow::BuildListPanel() {
   jobList_->horizontalHeader()->setHighlightSections(false);
   jobList_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   FitJobListColumns();
+  jobList_->setItemDelegateForColumn(JobTable::ColSource, new PathDelegate(jobList_));
   jobList_->setItemDelegateForColumn(JobTable::ColProgress, new ProgressDelegate(jobList_));
   jobList_->viewport()->installEventFilter(this);
   jobList_->viewport()->setAcceptDrops(true);
