@@ -32,6 +32,7 @@ enum TOptionId {
   oiOverwrite,
   oiVerbose,
   oiJobs,
+  oiOneThread,
   oiHFlip,
   oiVFlip,
   oiNegate,
@@ -57,6 +58,7 @@ constexpr TOptionSpec kOptions[] = {
     {"--overwrite", 0, false, oiOverwrite},
     {"--verbose", 'v', false, oiVerbose},
     {"--jobs", 'j', true, oiJobs},
+    {"--one-thread", 0, false, oiOneThread},
     {"--hflip", 0, false, oiHFlip},
     {"--vflip", 0, false, oiVFlip},
     {"--negate", 0, false, oiNegate},
@@ -299,6 +301,10 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args) {
         seen.ConversionOnly.push_back(shown);
         break;
       }
+      case oiOneThread:
+        o.OneThread = true;
+        seen.ConversionOnly.push_back(shown);
+        break;
       case oiHFlip:
       case oiVFlip:
       case oiNegate:
@@ -355,6 +361,9 @@ Output:
                           name "NAME(New_N).EXT" is chosen
   -j, --jobs N            conversions running at the same time, 1 to 64
                           (default 1)
+      --one-thread        each conversion reads, decodes and encodes on one
+                          thread instead of beside each other; slower, the
+                          files are the same
 
 Choices (one item of the type's list, by its caption):
       --video-codec CAPTION     --video-bitrate CAPTION   --size CAPTION

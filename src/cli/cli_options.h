@@ -56,6 +56,7 @@ struct TCliOptions {
   bool Overwrite = false;
   bool Verbose = false;  // the libraries' warnings on standard error too
   int Jobs = 1;
+  bool OneThread = false;  // no overlapped stages within a conversion
   TListPicks Picks;  // a caption per list the user picked
   bool HorizontalFlip = false;
   bool VerticalFlip = false;

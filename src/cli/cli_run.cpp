@@ -253,6 +253,7 @@ int RunConversions(const TCliOptions& options, std::ostream& out, std::ostream& 
     // The engine's remarks on every multi-frame packet are for --verbose.
     if (TFFmpeg* added = transcoder.Task(task)) {
       added->Verbose = options.Verbose ? 1 : 0;
+      added->OverlapStages = !options.OneThread;
       route.AddTask(added);
     }
     display.AddJob(task, file, job.OutputFileName);

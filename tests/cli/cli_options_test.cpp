@@ -28,8 +28,10 @@ TEST(CliOptions, DefaultsAndValueForms) {
   EXPECT_EQ(r.Options.Files, (std::vector<std::string>{"a.avi", "b.avi"}));
 
   // Separate, attached and "=" values; "--" ends the options.
-  r = Parse({"-t507", "--jobs=3", "-o", "out dir", "--overwrite", "--", "-odd.avi"});
+  EXPECT_FALSE(r.Options.OneThread);
+  r = Parse({"-t507", "--jobs=3", "-o", "out dir", "--overwrite", "--one-thread", "--", "-odd.avi"});
   ASSERT_TRUE(r.Ok) << r.Error;
+  EXPECT_TRUE(r.Options.OneThread);
   EXPECT_EQ(r.Options.TypeCode, 507);
   EXPECT_EQ(r.Options.Jobs, 3);
   EXPECT_EQ(r.Options.OutputDir, "out dir");

@@ -114,6 +114,23 @@ TEST(CliProgram, FailedJobsGiveStatusOneAndTheOthersStillConvert) {
   EXPECT_NE(bad.Err.find("no_such_encoder"), std::string::npos) << bad.Err;
 }
 
+// Reading and decoding beside the encoders changes no byte of the file.
+TEST(CliProgram, OneThreadWritesTheSameFile) {
+  const std::string folder = testsupport::MakeTempSubdir("one_thread");
+  std::vector<std::string> args = {"-t", "none", "--ext", "avi", "--options",
+                                   "vcodec=mpeg4<CRLF>acodec=libmp3lame<CRLF>threads=2", "--overwrite", "-o",
+                                   folder, testsupport::AviMpeg4Mp3()};
+  const std::string output = folder + "/" + std::filesystem::path(testsupport::AviMpeg4Mp3()).stem().string() + ".avi";
+  TProgramResult r = RunConvert(args);
+  ASSERT_EQ(r.Status, 0) << Describe(r);
+  const std::string overlapped = clitest::FileContents(output);
+  args.insert(args.begin(), "--one-thread");
+  r = RunConvert(args);
+  ASSERT_EQ(r.Status, 0) << Describe(r);
+  EXPECT_GT(overlapped.size(), 10000u);
+  EXPECT_TRUE(clitest::FileContents(output) == overlapped) << "the files differ";
+}
+
 TEST(CliProgram, DefaultOutputFolderIsCreatedInHome) {
   const std::string folder = clitest::ChildHome() + "/Video_Directory";
   std::filesystem::remove_all(folder);
