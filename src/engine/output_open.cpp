@@ -189,7 +189,11 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   if ((fmt->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(ctx->url))
     return fail(displayName + ": Number syntax expected in filename");
 
-  if (!(fmt->flags & AVFMT_NOFILE)) {
+  if (fmt->flags & AVFMT_NOFILE) {
+    // The muxer opens its files itself; a wide name is handed over for it.
+    if (const int ret = OpenOutputIO(ctx, libraryName); ret < 0)
+      return fail(displayName + ": " + engine::LibraryErrorText(ret));
+  } else {
     int ret = OpenOutputIO(ctx, libraryName);
     if (ret < 0) return fail(displayName + ": " + engine::LibraryErrorText(ret));
     TOutputFile& opened = outputFiles_[size_t(fileIndex)];

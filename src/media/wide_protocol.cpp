@@ -217,7 +217,14 @@ void CloseInputByLibraryName(AVFormatContext** ctx) {
 }
 
 int OpenOutputIO(AVFormatContext* oc, const std::string& libraryName) {
-  if (oc->oformat && (oc->oformat->flags & AVFMT_NOFILE)) return 0;
+  if (oc->oformat && (oc->oformat->flags & AVFMT_NOFILE)) {
+    if (!IsWideLibraryName(libraryName)) return 0;
+    char* url = lib::av_strdup(("file:" + DiskPathOfLibraryName(libraryName)).c_str());
+    if (!url) return AVERROR(ENOMEM);
+    lib::av_free(oc->url);
+    oc->url = url;
+    return 0;
+  }
   if (!IsWideLibraryName(libraryName))
     return lib::avio_open2(&oc->pb, libraryName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr);
   AVIOContext* pb = nullptr;

@@ -64,7 +64,10 @@ void CloseInputByLibraryName(AVFormatContext** ctx);
 
 // Sets oc->pb: our context for a wide name (the file is created or
 // truncated), else avio_open2 with AVIO_FLAG_WRITE and oc->interrupt_callback.
-// Muxers that need no file (AVFMT_NOFILE) get none. Returns < 0 on error.
+// Muxers that need no file (AVFMT_NOFILE) get none: they open their files
+// themselves with the library's protocols, by names made from oc->url, so
+// for a wide name oc->url becomes "file:" + the file's bytes. Returns < 0 on
+// error.
 int OpenOutputIO(AVFormatContext* oc, const std::string& libraryName);
 // Flushes and closes oc->pb whichever road opened it; oc->pb becomes null.
 void CloseOutputIO(AVFormatContext* oc);

@@ -218,6 +218,26 @@ TEST_F(OutputTest, ChineseNamesUnderTheCLocale) {
   EXPECT_EQ(out.videoFrames(), in.videoFrames());
 }
 
+// A muxer that writes files of its own (a playlist and its segments) makes
+// their names from the output's, and opens them with the library's own
+// protocols, on the wide road too.
+TEST_F(OutputTest, AMuxerThatWritesItsOwnFilesUnderAChineseName) {
+  const std::string folder = testsupport::MakeTempSubdir("播放列表输出");
+  std::string saved = std::setlocale(LC_ALL, nullptr);
+  std::setlocale(LC_ALL, "C");
+  const std::string output = folder + "/列表.m3u8";
+  bool opened = AddInput(testsupport::AviMpeg4Mp3());
+  bool created = opened && AddOutput(output, "vcodec=copy<CRLF>acodec=copy");
+  std::string error = opened && created ? Run() : task.LastOpenError();
+  std::setlocale(LC_ALL, saved.c_str());
+  ASSERT_TRUE(created) << error;
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(Exists(folder + "/列表0.ts"));
+  testsupport::MediaSummary out = testsupport::ReadMedia(output);
+  ASSERT_TRUE(out.ok) << out.error;
+  EXPECT_GT(out.videoFrames(), 0);
+}
+
 }  // namespace
 
 namespace {
