@@ -16,7 +16,7 @@
 #include "platform/cpu_load.h"
 
 // Where a run reads the clock, the machine's load and whether its helpers
-// could leave the idle class again; tests put their own here.
+// could leave the idle class again; tests put their own here (all three).
 struct TLoadSource {
   std::function<double()> Now;
   std::function<platform::TCpuSample()> Sample;

@@ -189,13 +189,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   if ((fmt->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(ctx->url))
     return fail(displayName + ": Number syntax expected in filename");
 
-  if (fmt->flags & AVFMT_NOFILE) {
-    // The muxer opens its files itself; a wide name is handed over for it.
-    if (const int ret = OpenOutputIO(ctx, libraryName); ret < 0)
-      return fail(displayName + ": " + engine::LibraryErrorText(ret));
-  } else {
-    int ret = OpenOutputIO(ctx, libraryName);
-    if (ret < 0) return fail(displayName + ": " + engine::LibraryErrorText(ret));
+  // A muxer that opens its files itself only has a wide name handed over.
+  if (const int ret = OpenOutputIO(ctx, libraryName); ret < 0)
+    return fail(displayName + ": " + engine::LibraryErrorText(ret));
+  if (!(fmt->flags & AVFMT_NOFILE)) {
     TOutputFile& opened = outputFiles_[size_t(fileIndex)];
     opened.IoOpen = true;
     opened.Created = platform::FileIdentity(diskPath);

@@ -64,10 +64,14 @@ bool TStageQueue::Push(TStageItem item) {
 }
 
 bool TStageQueue::Pop(TStageItem& item) {
-  TPopped popped;
-  while ((popped = PopFor(item, std::chrono::hours(1))) == TPopped::TimedOut) {
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    pushed_.wait(guard, [&] { return closed_ || !items_.empty(); });
+    if (closed_) return false;
+    TakeFront(item);
   }
-  return popped == TPopped::Item;
+  popped_.notify_one();
+  return true;
 }
 
 TStageQueue::TPopped TStageQueue::PopFor(TStageItem& item, std::chrono::milliseconds wait) {
@@ -75,12 +79,16 @@ TStageQueue::TPopped TStageQueue::PopFor(TStageItem& item, std::chrono::millisec
     std::unique_lock<std::mutex> guard(lock_);
     if (!pushed_.wait_for(guard, wait, [&] { return closed_ || !items_.empty(); })) return TPopped::TimedOut;
     if (closed_) return TPopped::Closed;
-    item = std::move(items_.front());
-    items_.pop_front();
-    if (item.Kind == TStageKind::Picture) --pictures_;
+    TakeFront(item);
   }
   popped_.notify_one();
   return TPopped::Item;
+}
+
+void TStageQueue::TakeFront(TStageItem& item) {
+  item = std::move(items_.front());
+  items_.pop_front();
+  if (item.Kind == TStageKind::Picture) --pictures_;
 }
 
 void TStageQueue::Close() {

@@ -141,6 +141,7 @@ class TStageQueue {
 
  private:
   bool FullFor(TStageKind kind) const;  // under lock_
+  void TakeFront(TStageItem& item);      // under lock_, with an item there
 
   std::mutex lock_;
   std::condition_variable pushed_;

@@ -152,8 +152,7 @@ void TCustomFFmpeg::RunOverlapped() {
     ost.Worker = workers.back().get();
     if (ost.Type == AVMEDIA_TYPE_AUDIO) helpers.push_back(ost.Worker->ThreadId());
   }
-  const bool canLeaveIdle = LoadSource.CanLeaveIdle && LoadSource.CanLeaveIdle();
-  THelperClassKeeper keeper(HelperClass, canLeaveIdle && LoadSource.Now && LoadSource.Sample, run_.Began);
+  THelperClassKeeper keeper(HelperClass, LoadSource.CanLeaveIdle(), run_.Began);
   const int outputNiceness = platform::CurrentThreadNiceness();
 
   for (;;) {
@@ -181,9 +180,8 @@ void TCustomFFmpeg::RunOverlapped() {
 
 void TCustomFFmpeg::KeepHelperClass(THelperClassKeeper& keeper, std::vector<int> helpers, int readerId,
                                     int outputNiceness) {
-  if (!keeper.Due(LoadSource.Now ? LoadSource.Now() : 0)) return;
-  const THelperClassKeeper::TMove move =
-      keeper.Next(LoadSource.Sample ? LoadSource.Sample() : platform::TCpuSample());
+  if (!keeper.Due(LoadSource.Now())) return;
+  const THelperClassKeeper::TMove move = keeper.Next(LoadSource.Sample());
   if (move == THelperClassKeeper::TMove::None) return;
   helpers.push_back(readerId);
   // The output side's niceness changes only on the task's own thread,

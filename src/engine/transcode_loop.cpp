@@ -70,9 +70,8 @@ int64_t PacketEnd(const AVFormatContext* ctx, const AVPacket* pkt) {
 void TCustomFFmpeg::Transcode() {
   try {
     // Only the quiet-machine check of an overlapped run reads it.
-    run_.Began = OverlapStages && HelperClass == THelperClass::IdleWhenQuiet && LoadSource.Sample
-                     ? LoadSource.Sample()
-                     : platform::TCpuSample();
+    run_.Began = OverlapStages && HelperClass == THelperClass::IdleWhenQuiet ? LoadSource.Sample()
+                                                                           : platform::TCpuSample();
     SetupMapping();
     RunLoop();
   } catch (...) {

@@ -98,6 +98,21 @@ void FreeWideContext(AVIOContext** pb) {
   }
 }
 
+// The name the library's own file protocol knows a wide name's file by:
+// its bytes (already UTF-8) under "file:".
+std::string DiskUrlOfWideName(const std::string& libraryName) {
+  return "file:" + libraryName.substr(kPrefixLength);
+}
+
+// Replaces the context's name with a copy of `url`.
+int SetContextUrl(AVFormatContext* ctx, const std::string& url) {
+  char* copy = lib::av_strdup(url.c_str());
+  if (!copy) return AVERROR(ENOMEM);
+  lib::av_free(ctx->url);
+  ctx->url = copy;
+  return 0;
+}
+
 }  // namespace
 
 bool NeedsWideProtocol(const std::wstring& name) {
@@ -165,19 +180,15 @@ int OpenInputWithOptions(AVFormatContext** ctx, const std::string& libraryName, 
   // the library's own protocols, which know no "unicode:". The file's own
   // bytes under "file:" name the same files on this system, whatever the
   // locale. Once opened, the context carries the name it was asked for.
-  const std::string url = "file:" + DiskPathOfLibraryName(libraryName);
-  ret = lib::avformat_open_input(ctx, url.c_str(), fmt, options);
+  ret = lib::avformat_open_input(ctx, DiskUrlOfWideName(libraryName).c_str(), fmt, options);
   if (ret < 0) {
     FreeWideContext(&pb);  // the library left our context alone
     return ret;
   }
-  char* asked = lib::av_strdup(libraryName.c_str());
-  if (!asked) {
+  if (const int renamed = SetContextUrl(*ctx, libraryName); renamed < 0) {
     CloseInputByLibraryName(ctx);
-    return AVERROR(ENOMEM);
+    return renamed;
   }
-  lib::av_free((*ctx)->url);
-  (*ctx)->url = asked;
   return ret;
 }
 
@@ -219,11 +230,7 @@ void CloseInputByLibraryName(AVFormatContext** ctx) {
 int OpenOutputIO(AVFormatContext* oc, const std::string& libraryName) {
   if (oc->oformat && (oc->oformat->flags & AVFMT_NOFILE)) {
     if (!IsWideLibraryName(libraryName)) return 0;
-    char* url = lib::av_strdup(("file:" + DiskPathOfLibraryName(libraryName)).c_str());
-    if (!url) return AVERROR(ENOMEM);
-    lib::av_free(oc->url);
-    oc->url = url;
-    return 0;
+    return SetContextUrl(oc, DiskUrlOfWideName(libraryName));
   }
   if (!IsWideLibraryName(libraryName))
     return lib::avio_open2(&oc->pb, libraryName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr);
